@@ -1,0 +1,25 @@
+// Entry of stowkitwin: one program, two modes. Argument 1 alone decides: a -create switch
+// packs a kit, anything else runs the kit this executable is.
+#include <windows.h>
+
+#include <string>
+
+#include "clientexception.h"
+#include "commandline.h"
+#include "entry/dispatch.h"
+#include "pack/win32/packkit.h"
+#include "run/win32/runkit.h"
+#include "services/win32/win32util.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  RestrictDllSearchToSystem();
+  std::string moduleBaseName = ModuleBaseName(ModuleFileName(instance));
+  try {
+    CommandLineCursor cursor;
+    if (IsPackModeRequest(cursor)) return PackKit(instance, cursor, moduleBaseName.c_str());
+    return RunKit(instance, moduleBaseName.c_str());
+  } catch (CClientException*) {
+    // Already shown where it was raised; end without a second message.
+    return kUnhandledClientExceptionStatus;
+  }
+}

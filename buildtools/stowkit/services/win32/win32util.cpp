@@ -1,0 +1,24 @@
+#include "services/win32/win32util.h"
+
+#include <vector>
+
+std::string ModuleFileName(HMODULE module) {
+  std::vector<char> buffer(MAX_PATH + 1);
+  for (;;) {
+    DWORD n = GetModuleFileNameA(module, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return std::string();
+    // A result that fills the buffer may have been cut: try again with more room.
+    if (n < buffer.size() - 1) return std::string(buffer.data(), n);
+    if (buffer.size() > 32768 * 4) return std::string();
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+void RestrictDllSearchToSystem() {
+  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  if (!kernel) return;
+  auto fn = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+  if (fn) fn(0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */);
+}

@@ -1,0 +1,58 @@
+// The few operating-system services the shared client library needs, behind one interface.
+//
+// win32/platform_win32.cpp implements them with the Win32 API (the only file of the library
+// that includes <windows.h>); native/platform_native.cpp implements them for the native unit
+// tests, with the test hooks of native/platform_testing.h.
+#pragma once
+
+#include <cstdarg>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace client_platform {
+
+// The process command line, as GetCommandLineA / GetCommandLineW return it.
+const char* ProcessCommandLine(char);
+const wchar_t* ProcessCommandLine(wchar_t);
+
+// GetLastError / SetLastError.
+uint32_t LastError();
+void SetLastError(uint32_t code);
+
+// The system's message text for an error code, without trailing CR/LF characters;
+// empty when the system has none.
+std::string ErrorText(uint32_t code, char);
+std::wstring ErrorText(uint32_t code, wchar_t);
+
+// MessageBoxA / MessageBoxW without an owner window; returns the button pressed.
+int ShowMessageBox(const char* text, const char* caption, unsigned style);
+int ShowMessageBox(const wchar_t* text, const wchar_t* caption, unsigned style);
+
+// OutputDebugStringA / OutputDebugStringW.
+void DebugOutput(const char* text);
+void DebugOutput(const wchar_t* text);
+
+uint32_t CurrentThreadId();
+
+// Bounded printf into buf (at most count characters written, no terminator promised when the
+// text does not fit). Returns the formatted length, or a negative value when it did not fit
+// (the C runtime's _vsnprintf contract on Windows; natively vsnprintf's length is returned).
+int FormatBounded(char* buf, size_t count, const char* format, va_list args);
+int FormatBounded(wchar_t* buf, size_t count, const wchar_t* format, va_list args);
+
+// A process-local mutex (CreateMutex, unnamed, not initially owned).
+struct Mutex;
+Mutex* NewMutex();
+void CloseMutex(Mutex* mutex);
+// Waits at most timeoutMs; returns false only when the wait timed out.
+bool LockMutex(Mutex* mutex, uint32_t timeoutMs);
+void UnlockMutex(Mutex* mutex);
+
+// One thread-local-storage slot (TlsAlloc / TlsGetValue / TlsSetValue).
+// AllocTlsSlot returns a negative value when no slot is available.
+long AllocTlsSlot();
+void* GetTlsValue(long slot);
+bool SetTlsValue(long slot, void* value);
+
+}  // namespace client_platform

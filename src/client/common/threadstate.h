@@ -1,0 +1,19 @@
+// Per-thread state of the shared client library (formatting scratch buffers, trace scope
+// depth). It lives in compiler thread-local variables, or, when UseTlsSlots is switched on
+// before first use, in one platform TLS slot whose zero-filled block is made on a thread's
+// first use. Neither program switches it on.
+#pragma once
+
+struct ClientThreadState {
+  int scratchSizeNarrow = 0;
+  char* scratchNarrow = nullptr;
+  int scratchSizeWide = 0;
+  wchar_t* scratchWide = nullptr;
+  int traceScopeDepth = 0;
+};
+
+// Where per-thread state lives: false (default) compiler thread-locals, true a TLS slot.
+extern bool UseTlsSlots;
+
+// The calling thread's state, or null when the TLS slot or its block cannot be obtained.
+ClientThreadState* CurrentThreadState();

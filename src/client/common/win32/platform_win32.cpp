@@ -1,0 +1,86 @@
+// Win32 implementation of the shared client library's platform services.
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+
+#include "../platform.h"
+
+namespace client_platform {
+
+const char* ProcessCommandLine(char) { return GetCommandLineA(); }
+const wchar_t* ProcessCommandLine(wchar_t) { return GetCommandLineW(); }
+
+uint32_t LastError() { return GetLastError(); }
+void SetLastError(uint32_t code) { ::SetLastError(code); }
+
+namespace {
+template <class Ch>
+void StripLineEnds(std::basic_string<Ch>& t) {
+  while (!t.empty() && (t.back() == '\r' || t.back() == '\n')) t.pop_back();
+}
+}  // namespace
+
+std::string ErrorText(uint32_t code, char) {
+  char buffer[512] = {0};
+  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                 buffer, sizeof buffer - 1, nullptr);
+  std::string text(buffer);
+  StripLineEnds(text);
+  return text;
+}
+
+std::wstring ErrorText(uint32_t code, wchar_t) {
+  wchar_t buffer[512] = {0};
+  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                 buffer, 511, nullptr);
+  std::wstring text(buffer);
+  StripLineEnds(text);
+  return text;
+}
+
+int ShowMessageBox(const char* text, const char* caption, unsigned style) {
+  return MessageBoxA(nullptr, text, caption, style);
+}
+int ShowMessageBox(const wchar_t* text, const wchar_t* caption, unsigned style) {
+  return MessageBoxW(nullptr, text, caption, style);
+}
+
+void DebugOutput(const char* text) { OutputDebugStringA(text); }
+void DebugOutput(const wchar_t* text) { OutputDebugStringW(text); }
+
+uint32_t CurrentThreadId() { return GetCurrentThreadId(); }
+
+int FormatBounded(char* buf, size_t count, const char* format, va_list args) {
+  return _vsnprintf(buf, count, format, args);
+}
+int FormatBounded(wchar_t* buf, size_t count, const wchar_t* format, va_list args) {
+  return _vsnwprintf(buf, count, format, args);
+}
+
+struct Mutex {
+  HANDLE handle;
+};
+Mutex* NewMutex() {
+  HANDLE h = CreateMutexA(nullptr, FALSE, nullptr);
+  return h ? new Mutex{h} : nullptr;
+}
+void CloseMutex(Mutex* mutex) {
+  if (!mutex) return;
+  CloseHandle(mutex->handle);
+  delete mutex;
+}
+bool LockMutex(Mutex* mutex, uint32_t timeoutMs) {
+  // A failed or abandoned wait still counts as locked; only a time-out drops the message.
+  return WaitForSingleObject(mutex->handle, timeoutMs) != WAIT_TIMEOUT;
+}
+void UnlockMutex(Mutex* mutex) { ReleaseMutex(mutex->handle); }
+
+long AllocTlsSlot() {
+  DWORD slot = TlsAlloc();
+  return slot == TLS_OUT_OF_INDEXES ? -1 : static_cast<long>(slot);
+}
+void* GetTlsValue(long slot) { return TlsGetValue(static_cast<DWORD>(slot)); }
+bool SetTlsValue(long slot, void* value) { return TlsSetValue(static_cast<DWORD>(slot), value) != 0; }
+
+}  // namespace client_platform

@@ -1,0 +1,2 @@
+// Section extraction (secpick): placeholder until the section logic lands.
+#pragma once

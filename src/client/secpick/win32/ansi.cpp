@@ -1,0 +1,1 @@
+// Placeholder for the Win32 side of secpick.
