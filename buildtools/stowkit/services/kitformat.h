@@ -1,0 +1,29 @@
+// The contract between pack mode and run mode: where a kit keeps its payload.
+//
+// A kit is a copy of stowkitwin whose resources are exactly: the control file and the members
+// (type "KIT_FILES"), the version information, the icon images and one icon group. Member
+// data is a gzip stream or the file's bytes as they are; the reader passes everything through
+// zlib's gzip reader, which hands data without the gzip magic through unchanged.
+#pragma once
+
+namespace kitformat {
+
+constexpr const char* kResourceType = "KIT_FILES";
+constexpr const char* kControlFileName = "KIT.INFO";
+constexpr unsigned short kLanguage = 2057;          // 0x0809, English (United Kingdom)
+constexpr unsigned short kGroupIconLanguage = 0;    // neutral
+constexpr unsigned short kGroupIconName = 99;
+constexpr unsigned short kVersionResourceName = 1;
+constexpr const char* kDefaultIconName = "DEFAULT_ICON";
+
+// Members are looked up as "F%d", n = 1, 2, ...; the scan gives up after this many absent keys.
+constexpr int kMemberMissLimit = 100;
+
+constexpr const char* kInfoSection = "INFO";
+constexpr const char* kFilesSection = "FILES";
+
+// gzip magic: data that starts with it is decompressed by every runner.
+constexpr unsigned char kGzipMagic0 = 0x1F;
+constexpr unsigned char kGzipMagic1 = 0x8B;
+
+}  // namespace kitformat
