@@ -1,0 +1,137 @@
+#include "services/win32/services.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <limits>
+#include <new>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+#include "formatstring.h"
+#include "services/tempname.h"
+#include "services/win32/handles.h"
+
+namespace {
+
+constexpr UINT kReportBoxStyle = 0x2030;  // MB_TASKMODAL | MB_ICONEXCLAMATION | MB_OK
+constexpr int kNoTempNameStatus = 32;
+constexpr int kFatalErrorStatus = 1;
+constexpr size_t kTrailingZeros = 6;
+
+bool IsExistingDirectory(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// A name counts as free only when the file system says it does not exist; any other failure
+// (access denied, a malformed name) passes the name over rather than risk reusing it.
+bool MayExist(const std::string& path) {
+  if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+  DWORD error = GetLastError();
+  return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+}
+
+std::string CurrentDirectory() {
+  DWORD needed = GetCurrentDirectoryA(0, nullptr);
+  if (needed == 0) return ".\\";
+  std::string dir(needed, '\0');
+  DWORD n = GetCurrentDirectoryA(needed, &dir[0]);
+  if (n == 0 || n >= needed) return ".\\";
+  dir.resize(n);
+  return dir;
+}
+
+struct TempNameState {
+  bool started = false;
+  std::string prefix;
+  TempNameSequence sequence;
+};
+
+TempNameState& TempNames() {
+  static TempNameState state;
+  return state;
+}
+
+}  // namespace
+
+ReportSettings& Reporting() {
+  static ReportSettings settings;
+  return settings;
+}
+
+void ReportText(const std::string& text) {
+  ReportSettings& settings = Reporting();
+  if (settings.messageBoxes && !settings.quiet) {
+    // Only the first text of the process gets a box; a cascade of follow-up errors would
+    // otherwise bury it.
+    if (settings.boxesShown == 0) {
+      MessageBoxA(nullptr, text.c_str(), settings.caption.c_str(), kReportBoxStyle);
+      ++settings.boxesShown;
+    }
+    return;
+  }
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fflush(stderr);
+}
+
+void FatalError(const std::string& text) {
+  ReportText(text);
+  ExitWithStatus(kFatalErrorStatus);
+}
+
+void ExitWithStatus(int status) {
+  std::fflush(nullptr);
+  std::exit(status);
+}
+
+std::string MakeTempFileName() {
+  TempNameState& state = TempNames();
+  if (!state.started) {
+    state.prefix = TempNamePrefix(static_cast<uint32_t>(std::time(nullptr)));
+    state.started = true;
+  }
+  TempNameProbes probes{IsExistingDirectory, MayExist};
+  std::string directory =
+      ChooseTempDirectory(std::getenv("TMP"), std::getenv("TEMP"), CurrentDirectory(), probes);
+  std::string name = state.sequence.NextName(directory, state.prefix, probes);
+  if (name.empty() || MayExist(name)) {
+    ReportText(FormatToString("\nFatal error: failed to locate temporary filename '%s'\n",
+                              name.c_str()));
+    ExitWithStatus(kNoTempNameStatus);
+  }
+  return name;
+}
+
+bool ReadWholeFile(const std::string& path, bool binary, FileBytes& out) {
+  out.bytes.clear();
+  out.size = 0;
+  WIN32_FILE_ATTRIBUTE_DATA info;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &info)) return false;
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+  unsigned long long size =
+      (static_cast<unsigned long long>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  if (size > std::numeric_limits<size_t>::max() - kTrailingZeros) return false;
+
+  UniqueStdioFile file(std::fopen(path.c_str(), binary ? "rb" : "r"));
+  if (!file) return false;
+  std::vector<unsigned char> buffer;
+  try {
+    buffer.resize(static_cast<size_t>(size) + kTrailingZeros);
+  } catch (const std::bad_alloc&) {
+    return false;
+  } catch (const std::length_error&) {
+    return false;
+  }
+  // Asking for more than the size finds out whether the file grew since it was measured.
+  size_t read = std::fread(buffer.data(), 1, buffer.size(), file.get());
+  if (read != size) return false;
+  // The buffer came zero-filled, so the six bytes after the data already end an 8-bit or
+  // 16-bit text.
+  out.bytes = std::move(buffer);
+  out.size = read;
+  return true;
+}
