@@ -67,7 +67,9 @@ TEST(TranslateText, Cases) {
     std::string out;
     TranslateStatus status = TranslateText(c.text, c.table, out);
     EXPECT_EQ(status, c.status) << c.name;
-    if (status == TranslateStatus::kOk) EXPECT_EQ(out, c.expected) << c.name;
+    if (status == TranslateStatus::kOk) {
+      EXPECT_EQ(out, c.expected) << c.name;
+    }
   }
 }
 

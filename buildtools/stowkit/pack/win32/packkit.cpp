@@ -1,5 +1,295 @@
+// Pack mode: arguments, steering file, copy of the packer image, then the kit's resources in one
+// update that is committed only when nothing failed.
 #include "pack/win32/packkit.h"
 
-int PackKit(HINSTANCE, BasicCommandLineCursor<char>&, const char*) {
-  return 1;  // pack mode is not built yet
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "formatstring.h"
+#include "pack/arguments.h"
+#include "pack/win32/packwin32.h"
+#include "services/kitformat.h"
+#include "services/win32/handles.h"
+#include "services/win32/services.h"
+#include "services/win32/win32util.h"
+
+namespace {
+
+constexpr UINT kUsageBoxStyle = 0x2030;  // task-modal, warning icon, OK
+constexpr size_t kGzipBlock = 16384;
+constexpr const char* kTempIconPath = ".\\tempfile.ico";
+constexpr WORD kKitIconGroup = kitformat::kGroupIconName;
+
+[[noreturn]] void EndWithTranslationFailure(TranslateStatus status) {
+  ReportText(TranslateFailureText(status));
+  ExitWithStatus(TranslateFailureExitStatus(status));
+}
+
+void ShowUsage(BasicCommandLineCursor<char>& cursor) {
+  std::string programName = cursor.ProgramName();
+  std::string text = UsageText(programName);
+  if (Reporting().messageBoxes) {
+    MessageBoxA(nullptr, text.c_str(), programName.c_str(), kUsageBoxStyle);
+  } else {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+  }
+}
+
+// Streams the input into the gzip stream and closes both. A read error or a failed write ends
+// the process: the update is then never committed and the output stays a plain copy.
+void CompressToGzip(UniqueStdioFile& input, UniqueGzFile& output) {
+  static unsigned char buffer[kGzipBlock];
+  for (;;) {
+    size_t read = std::fread(buffer, 1, sizeof buffer, input.get());
+    if (std::ferror(input.get())) {
+      std::perror("fread");
+      ExitWithStatus(1);
+    }
+    if (read == 0) {
+      input.reset();
+      if (!output.reset()) FatalError("failed gzclose");
+      return;
+    }
+    if (gzwrite(output.get(), buffer, static_cast<unsigned>(read)) != static_cast<int>(read)) {
+      int code = 0;
+      FatalError(gzerror(output.get(), &code));
+    }
+  }
+}
+
+class KitWriter {
+ public:
+  KitWriter(ResourceUpdate& update, std::string& errorText)
+      : update_(update), errorText_(errorText) {}
+
+  bool StoreControlFile(const std::u16string& text, bool compress, const std::string& steeringPath);
+  bool StoreMember(const std::string& key, const KitMember& member, bool compress);
+
+ private:
+  bool Record(const char* name, const void* data, size_t size, const std::string& what);
+  void Append(const char* format, const std::string& name) {
+    errorText_ += FormatToString(format, name.c_str(), ErrorCodeAndText(CaptureSystemError()).c_str());
+  }
+  // Compresses source into a new temporary file and reads that back; false after a message.
+  bool CompressFile(const std::string& source, FileBytes& out);
+
+  ResourceUpdate& update_;
+  std::string& errorText_;
+};
+
+bool KitWriter::Record(const char* name, const void* data, size_t size, const std::string& what) {
+  if (!update_.Fits(size)) {
+    errorText_ += KitTooLargeText(update_.budget(), size, what);
+    return false;
+  }
+  return update_.Record(kitformat::kResourceType, name, kitformat::kLanguage, data,
+                        static_cast<DWORD>(size));
+}
+
+bool KitWriter::CompressFile(const std::string& source, FileBytes& out) {
+  std::string temp = MakeTempFileName();
+  UniqueStdioFile input(std::fopen(source.c_str(), "rb"));
+  if (!input) {
+    Append("\n--- open failure on '%s' \n %s", source);
+    return false;
+  }
+  UniqueGzFile gz(gzopen(temp.c_str(), "wb6 "));
+  if (!gz) {
+    input.reset();
+    errorText_ += FormatToString("can't gzopen '%s'", temp.c_str());
+    return false;
+  }
+  CompressToGzip(input, gz);
+  bool read = ReadWholeFile(temp, true, out);
+  SystemError error = CaptureSystemError();
+  DeleteFileA(temp.c_str());
+  if (!read) {
+    SetLastError(error.code);
+    Append("\n-- file open error in installer input file '%s' \n %s", source);
+  }
+  return read;
+}
+
+bool KitWriter::StoreControlFile(const std::u16string& text, bool compress,
+                                 const std::string& steeringPath) {
+  std::string bytes;
+  bytes.reserve(text.size() * 2);
+  for (char16_t unit : text) {
+    bytes.push_back(static_cast<char>(unit & 0xFF));
+    bytes.push_back(static_cast<char>(unit >> 8));
+  }
+  if (!compress) {
+    if (Record(kitformat::kControlFileName, bytes.data(), bytes.size(), steeringPath)) return true;
+    if (update_.Fits(bytes.size())) Append("\n--- resource update error in steering file '%s' \n %s", steeringPath);
+    return false;
+  }
+  std::string plain = MakeTempFileName();
+  std::string packed = MakeTempFileName();
+  {
+    UniqueStdioFile out(std::fopen(plain.c_str(), "wb"));
+    bool written = out && std::fwrite(bytes.data(), 1, bytes.size(), out.get()) == bytes.size();
+    if (!out || !out.reset() || !written) {
+      Append("\n--- create failure on temporary file '%s' \n %s", plain);
+      DeleteFileA(plain.c_str());
+      return false;
+    }
+  }
+  UniqueStdioFile input(std::fopen(plain.c_str(), "rb"));
+  if (!input) {
+    Append("\n--- open failure on '%s' \n %s", plain);
+    DeleteFileA(plain.c_str());
+    return false;
+  }
+  std::remove(packed.c_str());
+  UniqueGzFile gz(gzopen(packed.c_str(), "wb6 "));
+  if (!gz) {
+    input.reset();
+    errorText_ += FormatToString("can't gzopen '%s'", packed.c_str());
+    DeleteFileA(plain.c_str());
+    return false;
+  }
+  CompressToGzip(input, gz);
+  FileBytes data;
+  bool ok = ReadWholeFile(packed, true, data);
+  if (!ok) {
+    Append("\n--- failed to read compressed file '%s' \n %s", packed);
+  } else if (!Record(kitformat::kControlFileName, data.data(), data.size, steeringPath)) {
+    if (update_.Fits(data.size)) Append("\n--- resource update error in steering file '%s' \n %s", steeringPath);
+    ok = false;
+  }
+  DeleteFileA(packed.c_str());
+  DeleteFileA(plain.c_str());
+  return ok;
+}
+
+bool KitWriter::StoreMember(const std::string& key, const KitMember& member, bool compress) {
+  FileBytes data;
+  if (compress) {
+    if (!CompressFile(member.sourcePath, data)) return false;
+  } else {
+    if (!ReadWholeFile(member.sourcePath, true, data)) {
+      Append("\n-- file open error in installer input file '%s' \n %s", member.sourcePath);
+      return false;
+    }
+    // Every reader decompresses data that starts with the gzip magic, so such a file is
+    // wrapped in gzip of its own to unpack byte for byte.
+    if (data.size >= 2 && data.bytes[0] == kitformat::kGzipMagic0 &&
+        data.bytes[1] == kitformat::kGzipMagic1) {
+      data = FileBytes();
+      if (!CompressFile(member.sourcePath, data)) return false;
+    }
+  }
+  if (Record(key.c_str(), data.data(), data.size, member.sourcePath)) return true;
+  if (update_.Fits(data.size)) {
+    Append("\n-- resource update error in installer input file '%s' \n %s", member.sourcePath);
+  }
+  return false;
+}
+
+// Version information, icon, control file and members; false when one of them failed.
+bool RecordKit(ResourceUpdate& update, const PackSettings& settings, const SteeringResult& steering,
+               bool compressControl, bool compressMembers, std::string& errorText) {
+  std::string reason;
+  int version = BuildVersionResource(update, settings.outputPath, settings.versionValues, reason);
+  if (version == -2) {
+    errorText += "\n-- version update error \n " + reason;
+    return false;
+  }
+  if (version < 0) {
+    errorText += "\n-- version update error \n " + ErrorCodeAndText(CaptureSystemError());
+    return false;
+  }
+
+  std::string iconPath = steering.iconPath;
+  bool extracted = false;
+  if (iconPath.empty() && ExtractDefaultIcon(kTempIconPath, kitformat::kDefaultIconName, nullptr)) {
+    iconPath = kTempIconPath;
+    extracted = true;
+  }
+  bool good = true;
+  if (!iconPath.empty() && ReplaceIcon(update, kKitIconGroup, iconPath) != 0) {
+    errorText += FormatToString("\n-- resource update error in icon file '%s' \n %s",
+                                iconPath.c_str(), ErrorCodeAndText(CaptureSystemError()).c_str());
+    good = false;
+  }
+  if (extracted) DeleteFileA(kTempIconPath);
+  if (!good) return false;
+
+  KitWriter writer(update, errorText);
+  if (!writer.StoreControlFile(steering.controlText, compressControl, steering.steeringPath)) {
+    return false;
+  }
+  for (const auto& [key, member] : steering.members) {
+    if (!writer.StoreMember(key, member, compressMembers && member.compress)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int PackKit(HINSTANCE instance, BasicCommandLineCursor<char>& cursor, const char* moduleBaseName) {
+  ReportSettings& report = Reporting();
+  report.messageBoxes = instance != nullptr;
+  report.caption = moduleBaseName;
+  const std::string packerImage = ModuleFileName(instance);
+
+  PackSettings settings;
+  BasicCommandLineCursor<char> helpScan;
+  ArgumentResult arguments = ReadPackArguments(helpScan, cursor, settings);
+  report.quiet = settings.quiet;
+  switch (arguments.outcome) {
+    case ArgumentOutcome::kUsage:
+      ShowUsage(cursor);
+      return 0;
+    case ArgumentOutcome::kError:
+      ReportText(arguments.errorText + "\n");
+      return 1;
+    case ArgumentOutcome::kFatal:
+      EndWithTranslationFailure(arguments.fatal);
+    case ArgumentOutcome::kProceed:
+      break;
+  }
+
+  Win32SteeringPlatform platform;
+  SteeringResult steering =
+      ReadSteeringFile(settings.steeringPath, settings.keywords, moduleBaseName, platform);
+  report.caption = steering.caption;
+  if (steering.fatal != TranslateStatus::kOk) EndWithTranslationFailure(steering.fatal);
+  if (!steering.errorText.empty()) {
+    ReportText(steering.errorText + "\n");
+    return 1;
+  }
+  bool compressControl = settings.compressControl && steering.compressControl;
+  bool compressMembers = settings.compressMembers && steering.compressMembers;
+
+  if (!CopyFileA(packerImage.c_str(), settings.outputPath.c_str(), FALSE)) {
+    SystemError error = CaptureSystemError();
+    ReportText(FormatToString("file copy failed '%s' --> '%s' \n %s\n", packerImage.c_str(),
+                              settings.outputPath.c_str(), ErrorCodeAndText(error).c_str()));
+    return 1;
+  }
+  DWORD attributes = GetFileAttributesA(settings.outputPath.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+    SetFileAttributesA(settings.outputPath.c_str(), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY));
+  }
+
+  std::string errorText;
+  ResourceUpdate update(KitResourceLimit(sizeof(void*)));
+  if (!update.Begin(settings.outputPath)) {
+    errorText += "\n-- BeginUpdateResource error \n " + ErrorCodeAndText(CaptureSystemError());
+  } else {
+    RecordKit(update, settings, steering, compressControl, compressMembers, errorText);
+    if (!update.End(!errorText.empty())) {
+      errorText += FormatToString("failure on closing target installer file '%s' \n %s",
+                                  settings.outputPath.c_str(),
+                                  ErrorCodeAndText(CaptureSystemError()).c_str());
+    }
+  }
+  if (!errorText.empty()) {
+    ReportText(errorText + "\n");
+    return 2;
+  }
+  return 0;
 }

@@ -1,0 +1,44 @@
+// How much resource data one kit may hold. The platform's resource update keeps every recorded
+// resource in memory until it commits, and the commit builds the whole new image in memory as
+// well, so the packer needs about twice the kit's size in address space. A 32-bit packer has
+// 2 GB of it; the limit below leaves room for the image, the libraries, the member being
+// recorded and heap fragmentation, so a larger kit fails with a message instead of running out
+// of memory halfway through the commit.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+constexpr uint64_t kMegabyte = 1024 * 1024;
+// 32-bit packer: measured peak (64-bit build under Wine) is about 2.0 x the resource data
+// plus ~10 MB; 2048 MB of address space less ~300 MB for image, libraries and fragmentation
+// leaves ~1740 MB, so 850 MB of resource data keeps a margin.
+constexpr uint64_t kKitLimit32 = 850 * kMegabyte;
+// 64-bit packer: sizes and offsets inside an image are 32-bit; stay well inside them.
+constexpr uint64_t kKitLimit64 = 2047 * kMegabyte;
+
+// The limit for a packer whose pointers have this many bytes.
+constexpr uint64_t KitResourceLimit(unsigned pointerBytes) {
+  return pointerBytes <= 4 ? kKitLimit32 : kKitLimit64;
+}
+
+// Counts the bytes recorded so far against the limit.
+class KitBudget {
+ public:
+  explicit KitBudget(uint64_t limit) : limit_(limit) {}
+  // Takes bytes when they fit; false (nothing taken) when they would pass the limit.
+  bool Take(uint64_t bytes) {
+    if (bytes > limit_ || used_ > limit_ - bytes) return false;
+    used_ += bytes;
+    return true;
+  }
+  uint64_t used() const { return used_; }
+  uint64_t limit() const { return limit_; }
+
+ private:
+  uint64_t limit_;
+  uint64_t used_ = 0;
+};
+
+// The error-text line for a resource that does not fit (what, e.g. the member's source path).
+std::string KitTooLargeText(const KitBudget& budget, uint64_t bytes, const std::string& what);

@@ -1,0 +1,79 @@
+// The steering file through the platform's profile reader. Buffers grow until a value or a key
+// list fits, so nothing is cut into another path and every [FILES] key is seen; only
+// DESCRIPTION keeps its 255-character limit.
+#include <windows.h>
+#include <shlwapi.h>
+
+#include "pack/win32/packwin32.h"
+#include "services/win32/services.h"
+
+namespace {
+// Far beyond any steering file; only guards against a reader that never reports a fit.
+constexpr DWORD kMaxProfileBuffer = 64u * 1024 * 1024;
+}
+
+bool Win32SteeringPlatform::ReadSteeringBytes(const std::string& path, std::vector<uint8_t>& bytes,
+                                              SystemError& error) {
+  FileBytes file;
+  if (!ReadWholeFile(path, true, file)) {
+    error = CaptureSystemError();
+    return false;
+  }
+  bytes.assign(file.bytes.begin(), file.bytes.begin() + file.size);
+  return true;
+}
+
+std::u16string Win32SteeringPlatform::AnsiToUtf16(const std::string& text) {
+  return ::AnsiToUtf16(text);
+}
+
+std::string Win32SteeringPlatform::Utf16ToAnsi(const std::u16string& text) {
+  return ::Utf16ToAnsi(text);
+}
+
+std::string Win32SteeringPlatform::ProfileString(const std::string& path, const char* section,
+                                                 const char* key, const std::string& defaultValue,
+                                                 size_t maxChars) {
+  DWORD size = maxChars ? static_cast<DWORD>(maxChars + 1) : 4096;
+  for (;;) {
+    std::string buffer(size, '\0');
+    DWORD length = GetPrivateProfileStringA(section, key, defaultValue.c_str(), &buffer[0], size,
+                                            path.c_str());
+    // A value that fills the buffer to its last character may have been cut.
+    if (maxChars || length + 1 < size || size >= kMaxProfileBuffer) {
+      buffer.resize(length < size ? length : size - 1);
+      return buffer;
+    }
+    size *= 2;
+  }
+}
+
+std::vector<std::string> Win32SteeringPlatform::ProfileKeys(const std::string& path,
+                                                            const char* section) {
+  DWORD size = 4096;
+  for (;;) {
+    std::string buffer(size, '\0');
+    DWORD length =
+        GetPrivateProfileStringA(section, nullptr, "", &buffer[0], size, path.c_str());
+    // A cut list comes back as size - 2 characters (without its final terminator under some
+    // readers), so only a shorter one is known to be whole.
+    if (length + 2 < size || size >= kMaxProfileBuffer) {
+      std::vector<std::string> keys;
+      size_t end = length < size ? length : size;
+      for (size_t start = 0; start < end;) {
+        size_t stop = buffer.find('\0', start);
+        if (stop == std::string::npos || stop > end) stop = end;
+        if (stop > start) keys.push_back(buffer.substr(start, stop - start));
+        start = stop + 1;
+      }
+      return keys;
+    }
+    size *= 2;
+  }
+}
+
+bool Win32SteeringPlatform::PathExists(const std::string& path, SystemError& error) {
+  if (PathFileExistsA(path.c_str())) return true;
+  error = CaptureSystemError();
+  return false;
+}
