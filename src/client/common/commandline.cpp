@@ -177,8 +177,8 @@ template <class Ch>
 BasicCommandLine<Ch>::BasicCommandLine(int count, const Ch* const* args) {
   Parse(nullptr);
   external_ = true;
-  externalCount_ = count > 0 ? count : 0;
-  externalArgs_.assign(args, args + externalCount_);
+  externalCount_ = count > 0 && args ? count : 0;
+  if (externalCount_) externalArgs_.assign(args, args + externalCount_);
   externalArgs_.push_back(nullptr);
 }
 
@@ -240,7 +240,11 @@ const Ch* BasicCommandLine<Ch>::ProgramName() {
 
 template <class Ch>
 const Ch* BasicCommandLine<Ch>::RawCommandLine() {
-  return ProcessRawCommandLine<Ch>();
+  // Before any default construction there is no raw command line; callers get an empty text
+  // rather than a null pointer they would pass on.
+  static const Ch empty[1] = {0};
+  const Ch* raw = ProcessRawCommandLine<Ch>();
+  return raw ? raw : empty;
 }
 
 template <class Ch>

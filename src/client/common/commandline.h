@@ -66,6 +66,7 @@ class BasicCommandLine {
   virtual const Ch* ProgramDir();
   // Argument 0 after its last '/', ':' or '\'; empty when there is no argument 0.
   virtual const Ch* ProgramName();
+  // The process-wide raw command line (empty before any default construction filled it).
   virtual const Ch* RawCommandLine();
   // Argument i, or null when i is out of range.
   virtual const Ch* ArgAt(int i);

@@ -4,6 +4,9 @@
 // doubles until the text fits with a margin of 10 characters (so 118 characters fit the first
 // buffer and 119 grow it to 256). Buffers are reused by later calls on the same thread and all
 // of them are freed at process exit.
+//
+// Throws std::bad_alloc when a buffer cannot be had, and std::length_error when the text cannot
+// be formatted at all (the runtime reports a formatting error like a text that does not fit).
 #pragma once
 
 #include <cstdarg>

@@ -8,6 +8,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace client_platform {
@@ -35,9 +36,10 @@ void DebugOutput(const wchar_t* text);
 
 uint32_t CurrentThreadId();
 
-// Bounded printf into buf (at most count characters written, no terminator promised when the
-// text does not fit). Returns the formatted length, or a negative value when it did not fit
-// (the C runtime's _vsnprintf contract on Windows; natively vsnprintf's length is returned).
+// Bounded printf into buf, with the C runtime's _vsnprintf contract on every platform: at most
+// count characters are written; a terminating NUL follows only when the text is shorter than
+// count. Returns the formatted length when it fits in count characters, otherwise (or on a
+// formatting error) a negative value.
 int FormatBounded(char* buf, size_t count, const char* format, va_list args);
 int FormatBounded(wchar_t* buf, size_t count, const wchar_t* format, va_list args);
 
@@ -54,5 +56,14 @@ void UnlockMutex(Mutex* mutex);
 long AllocTlsSlot();
 void* GetTlsValue(long slot);
 bool SetTlsValue(long slot, void* value);
+
+// The current time with millisecond resolution (_ftime): seconds since 1970 and milliseconds.
+void CurrentTime(int64_t& seconds, int& milliseconds);
+
+// fopen / _wfopen, and fputs / fputws (true when the write succeeded).
+std::FILE* OpenFile(const char* path, const char* mode);
+std::FILE* OpenFile(const wchar_t* path, const wchar_t* mode);
+bool PutText(std::FILE* file, const char* text);
+bool PutText(std::FILE* file, const wchar_t* text);
 
 }  // namespace client_platform

@@ -9,6 +9,9 @@ struct ClientThreadState {
   char* scratchNarrow = nullptr;
   int scratchSizeWide = 0;
   wchar_t* scratchWide = nullptr;
+  // The scratch buffers above belong to this round of the formatting registry; once the
+  // registry has freed every buffer at process exit, a stale round means "no buffer".
+  int scratchEpoch = 0;
   int traceScopeDepth = 0;
 };
 

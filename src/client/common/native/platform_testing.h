@@ -20,6 +20,8 @@ void SetProcessCommandLine(const std::string& text);
 void SetProcessCommandLine(const std::wstring& text);
 void SetErrorText(uint32_t code, const std::string& text);  // text as the system would give it
 void SetThreadId(uint32_t id);
+// Fixes the time the trace prefix shows (seconds since 1970, milliseconds); Reset frees it.
+void SetClock(int64_t seconds, int milliseconds);
 std::vector<RecordedBox>& MessageBoxes();
 std::vector<std::wstring>& DebugOutputs();
 void Reset();

@@ -1,6 +1,8 @@
 // Win32 implementation of the shared client library's platform services.
 #include <windows.h>
 
+#include <sys/timeb.h>
+
 #include <cstdio>
 #include <cwchar>
 
@@ -61,6 +63,7 @@ int FormatBounded(wchar_t* buf, size_t count, const wchar_t* format, va_list arg
 struct Mutex {
   HANDLE handle;
 };
+// Win32 mutexes may be taken again by the thread that owns them (a wrap handler may trace).
 Mutex* NewMutex() {
   HANDLE h = CreateMutexA(nullptr, FALSE, nullptr);
   return h ? new Mutex{h} : nullptr;
@@ -71,10 +74,25 @@ void CloseMutex(Mutex* mutex) {
   delete mutex;
 }
 bool LockMutex(Mutex* mutex, uint32_t timeoutMs) {
+  if (!mutex) return true;  // as a wait on no handle: failed, which counts as locked
   // A failed or abandoned wait still counts as locked; only a time-out drops the message.
   return WaitForSingleObject(mutex->handle, timeoutMs) != WAIT_TIMEOUT;
 }
-void UnlockMutex(Mutex* mutex) { ReleaseMutex(mutex->handle); }
+void UnlockMutex(Mutex* mutex) {
+  if (mutex) ReleaseMutex(mutex->handle);
+}
+
+void CurrentTime(int64_t& seconds, int& milliseconds) {
+  struct __timeb64 now;
+  _ftime64(&now);
+  seconds = now.time;
+  milliseconds = now.millitm;
+}
+
+std::FILE* OpenFile(const char* path, const char* mode) { return std::fopen(path, mode); }
+std::FILE* OpenFile(const wchar_t* path, const wchar_t* mode) { return _wfopen(path, mode); }
+bool PutText(std::FILE* file, const char* text) { return std::fputs(text, file) >= 0; }
+bool PutText(std::FILE* file, const wchar_t* text) { return std::fputws(text, file) >= 0; }
 
 long AllocTlsSlot() {
   DWORD slot = TlsAlloc();
