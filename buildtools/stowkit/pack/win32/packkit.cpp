@@ -174,9 +174,11 @@ bool KitWriter::StoreMember(const std::string& key, const KitMember& member, boo
       return false;
     }
     // Every reader decompresses data that starts with the gzip magic, so such a file is
-    // wrapped in gzip of its own to unpack byte for byte.
-    if (data.size >= 2 && data.bytes[0] == kitformat::kGzipMagic0 &&
-        data.bytes[1] == kitformat::kGzipMagic1) {
+    // wrapped in gzip of its own to unpack byte for byte. An empty resource cannot be
+    // recorded at all, so an empty file goes in as the 20-byte gzip stream of nothing.
+    bool gzipMagic = data.size >= 2 && data.bytes[0] == kitformat::kGzipMagic0 &&
+                     data.bytes[1] == kitformat::kGzipMagic1;
+    if (gzipMagic || data.size == 0) {
       data = FileBytes();
       if (!CompressFile(member.sourcePath, data)) return false;
     }

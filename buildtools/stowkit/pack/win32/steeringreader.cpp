@@ -2,7 +2,6 @@
 // list fits, so nothing is cut into another path and every [FILES] key is seen; only
 // DESCRIPTION keeps its 255-character limit.
 #include <windows.h>
-#include <shlwapi.h>
 
 #include "pack/win32/packwin32.h"
 #include "services/win32/services.h"
@@ -73,7 +72,9 @@ std::vector<std::string> Win32SteeringPlatform::ProfileKeys(const std::string& p
 }
 
 bool Win32SteeringPlatform::PathExists(const std::string& path, SystemError& error) {
-  if (PathFileExistsA(path.c_str())) return true;
+  // The file-attribute query rather than the shell's path test, which refuses any path beyond
+  // 260 characters before asking the file system.
+  if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
   error = CaptureSystemError();
   return false;
 }
