@@ -44,7 +44,6 @@ TEST(LineCollector, CutsLinesAcrossFeeds) {
     std::vector<std::string> lines;
   };
   const Case cases[] = {
-      {{"a\nb\n"}, true, {"a", "b"}},
       {{"a\r\nb\r\n"}, true, {"a", "b"}},               // one CR before LF dropped
       {{"a\r\r\n"}, true, {"a\r"}},                      // only one
       {{"a\rb\n"}, true, {"a\rb"}},                      // a lone CR stays
@@ -69,14 +68,6 @@ TEST(LineCollector, BaseKeepsLinesUnchangedAsEntries) {
   LineCollector collector;
   FeedText(collector, "  spaced  \n# comment\n[x]");
   EXPECT_EQ((std::vector<std::string>{"  spaced  ", "# comment", "[x]"}), collector.Entries());
-}
-
-TEST(LineCollector, ZeroBytesInsideALineStay) {
-  LineRecorder recorder;
-  const char text[] = {'a', 0, 'b', '\n'};
-  recorder.Feed(true, sizeof text, text);
-  ASSERT_EQ(1u, recorder.lines.size());
-  EXPECT_EQ(std::string("a\0b", 3), recorder.lines[0]);
 }
 
 TEST(MemoryProfile, IniRulesDecideWhichLinesBecomeEntries) {
