@@ -27,8 +27,8 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest asan "$ST
 prefix=$(mktemp -d /tmp/stowkit-wine.XXXXXX)
 export WINEPREFIX=$prefix WINEDEBUG=-all
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+  /usr/lib/wine/wineserver -p >/dev/null 2>&1  # first: one that wineboot starts would not stay
   /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
-  /usr/lib/wine/wineserver -p
   cd "$STOWKIT_BUILD_ROOT/win64" && ctest --output-on-failure -j "'"$jobs"'"
   rc=$?
   /usr/lib/wine/wineserver -k

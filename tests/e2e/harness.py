@@ -34,14 +34,16 @@ Running
         env           {name: value} set for the program on top of the environment it
                       inherits (os.environ at the call, as Wine passes it on)
         unset         names removed from the program's environment
-        timeout       seconds; then the program and everything it started are terminated
+        timeout       seconds (None: no limit); then the program and everything it
+                      started are terminated
     Result fields:
         exit_code         full status as an unsigned 32-bit int (None when timed out)
         signed_exit_code  the same as a signed int (-3 for 4294967293)
         stdout, stderr    bytes
         boxes             [Box], in the order they appeared
         timed_out         bool
-        cmdline           the command line passed; cwd: Unix path of the current directory
+        cmdline           the command line passed; cwd: the current directory (Unix path
+                          when it lies on Z:)
     Box fields: caption, text, buttons (list of button texts), ok_pressed (OK dismissed it),
         dismissed_with (command id posted last; 0 = still open at the end), topmost
         (system-modal boxes are topmost), pid.
@@ -239,11 +241,16 @@ def _ensure_wine():
             # by wineboot would exit seconds after the last program). Its output must not be
             # a pipe of ours: it outlives this call.
             subprocess.run([WINESERVER, "-p300"], env=env, timeout=60, **quiet)
-            if not os.path.exists(os.path.join(prefix, "system.reg")):
+            # The running server writes the registry files only later, so a prefix this
+            # harness made is known by its own mark.
+            made = os.path.join(prefix, ".stowkit-harness-ready")
+            if not os.path.exists(os.path.join(prefix, "system.reg")) and not os.path.exists(made):
                 boot_env = dict(env, WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d")
                 r = subprocess.run([WINE64, "wineboot", "-i"], env=boot_env, timeout=600, **quiet)
-                if r.returncode != 0 or not os.path.exists(os.path.join(prefix, "system.reg")):
-                    raise HarnessError("cannot create the Wine prefix %s" % prefix)
+                if r.returncode != 0:
+                    raise HarnessError("cannot create the Wine prefix %s (wineboot ended with %d)"
+                                       % (prefix, r.returncode))
+                open(made, "w").close()
             # Windows left to a window manager cost about two seconds per message box under
             # Xvfb, which has none: Wine waits for the manager at every map and unmap. This
             # is also the first program of the server, which starts Wine's own services here
@@ -321,7 +328,8 @@ def run(exe, args=None, *, cmdline=None, full_cmdline=None, cwd=None, env=None, 
     base = os.path.join(_Wine.scratch, str(n))
     request, report = base + ".request", base + ".report"
     fields = [("program", _hex(exe_win)), ("cmdline", _hex(line)), ("cwd", _hex(cwd_win)),
-              ("report", _hex(winpath(report))), ("timeout", str(int(timeout * 1000)))]
+              ("report", _hex(winpath(report))),
+              ("timeout", str(0xFFFFFFFF if timeout is None else min(int(timeout * 1000), 0xFFFFFFFE)))]
     for name, value in (env or {}).items():
         fields.append(("set", _hex(name) + " " + _hex(value)))
     for name in unset:
@@ -333,7 +341,7 @@ def run(exe, args=None, *, cmdline=None, full_cmdline=None, cwd=None, env=None, 
         try:
             proc = subprocess.run([WINE64, program("launch"), winpath(request)],
                                   env=_wine_env(_Wine.prefix), stdin=subprocess.DEVNULL, stdout=out, stderr=err,
-                                  timeout=timeout + _LAUNCH_SLACK)
+                                  timeout=None if timeout is None else timeout + _LAUNCH_SLACK)
         except subprocess.TimeoutExpired:
             raise HarnessError("launcher did not end %d s after the time-out: %s" % (_LAUNCH_SLACK, line))
         out.seek(0)

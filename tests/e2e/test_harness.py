@@ -87,7 +87,7 @@ class ExitStatusAndOutput(unittest.TestCase):
         self.assertEqual(r.stderr, "to err ✓".encode())
 
     def test_a_program_that_cannot_start_is_an_error(self):
-        with self.assertRaises(h.HarnessError):
+        with self.assertRaisesRegex(h.HarnessError, "CreateProcess failed: 2 .*missing.exe"):
             h.run(os.path.join(h.temp_dir(), "missing.exe"))
 
 

@@ -11,6 +11,7 @@
 //   set <hex> <hex>        environment variable name and value to set (repeatable)
 //   unset <hex>            environment variable to remove (repeatable)
 //   timeout <decimal>      milliseconds before the whole process tree is terminated
+//                          (4294967295: no limit)
 //   report <hex>           file that receives the report
 //
 // The report is one JSON object (ASCII):
@@ -317,7 +318,7 @@ int wmain(int argc, wchar_t** argv) {
   for (;;) {
     watcher.Poll();
     if (WaitForSingleObject(pi.hProcess, 50) == WAIT_OBJECT_0) break;
-    if (GetTickCount64() - start >= req.timeoutMs) {
+    if (req.timeoutMs != INFINITE && GetTickCount64() - start >= req.timeoutMs) {
       timedOut = true;
       if (job) TerminateJobObject(job, 0xDEAD);
       TerminateProcess(pi.hProcess, 0xDEAD);
