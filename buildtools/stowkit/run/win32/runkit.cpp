@@ -73,7 +73,7 @@ bool IsLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != 0; }
 // The control file out of the resources, through two temporary files and zlib's reader.
 // False after showing the failure.
 bool ReadControlFile(std::string& text) {
-  long size = -1;
+  long long size = -1;
   const unsigned char* stored =
       LoadKitResource(kitformat::kControlFileName, kitformat::kResourceType, size);
   if (!stored) {
@@ -131,7 +131,7 @@ void ExtractMember(const KitMember& member) {
     ShowRunnerMessage(UnsafeTargetMessage(member.target, problem));
     return;
   }
-  long size = -1;
+  long long size = -1;
   const unsigned char* data = LoadKitResource(member.key, kitformat::kResourceType, size);
   if (!data) {
     ShowRunnerMessage(FormatToString("Corruption in kit file: failed to locate kit file '%s'",

@@ -55,7 +55,8 @@ bool IsDebugOn() {
   return state.debug == 1;
 }
 
-const unsigned char* LoadKitResource(const std::string& name, const std::string& type, long& size) {
+const unsigned char* LoadKitResource(const std::string& name, const std::string& type,
+                                     long long& size) {
   size = -1;
   RunnerState& state = Runner();
   std::string upperName = UpperCase(name);
@@ -76,7 +77,7 @@ const unsigned char* LoadKitResource(const std::string& name, const std::string&
   }
   if (bytes) std::memcpy(state.resource.get(), data, bytes);
   std::memset(state.resource.get() + bytes, 0, kTrailingZeros);
-  size = static_cast<long>(bytes);
+  size = static_cast<long long>(bytes);
   return state.resource.get();
 }
 

@@ -35,7 +35,8 @@ bool IsDebugOn();
 
 // The resource's bytes followed by 6 zero bytes, valid until the next call; size is set to its
 // byte count. Null (size -1) when it is missing or cannot be loaded.
-const unsigned char* LoadKitResource(const std::string& name, const std::string& type, long& size);
+const unsigned char* LoadKitResource(const std::string& name, const std::string& type,
+                                     long long& size);
 
 // Copies the gzip stream (or plain data, which zlib passes through) to out in blocks of
 // 16384 bytes, then closes both. Read errors, short writes and failed closes end the process.
