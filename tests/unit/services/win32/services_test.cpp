@@ -167,3 +167,21 @@ TEST(ReportText, OnlyTheFirstBoxIsShown) {
   EXPECT_EQ(Reporting().boxesShown, 1);
   Reporting() = ReportSettings();
 }
+
+TEST(FatalEndsDeathTest, FatalErrorReportsAndEndsWithStatusOne) {
+  EXPECT_EXIT(FatalError("\n-- cannot go on\n"), ::testing::ExitedWithCode(1), "-- cannot go on");
+}
+
+TEST(FatalEndsDeathTest, NoTemporaryNameEndsWithStatus32) {
+  // A directory whose name leaves no room for prefix and number.
+  ScratchDir base;
+  const std::string deep = base.path() + "\\" + std::string(240 - base.path().size(), 'd');
+  ASSERT_TRUE(CreateDirectoryA(deep.c_str(), nullptr)) << deep.size();
+  EXPECT_EXIT(
+      {
+        _putenv(("TMP=" + deep).c_str());
+        MakeTempFileName();
+      },
+      ::testing::ExitedWithCode(32), "\nFatal error: failed to locate temporary filename ''\n");
+  RemoveDirectoryA(deep.c_str());
+}
