@@ -106,19 +106,4 @@ TYPED_TEST(ClientExceptionTest, CaptionLimits) {
   EXPECT_EQ(e.Caption(), this->T(""));
 }
 
-TEST(ClientException, RaisedByPointer) {
-  // The raising convention: heap object, location, thrown pointer; the top level catches it.
-  client_platform::SetLastError(0);
-  try {
-    auto* e = new BasicClientException<char>("Error from '%s'", "setup.exe");
-    e->SetLocation(__FILE__, __LINE__, nullptr);
-    throw e;
-  } catch (BasicClientException<char>* caught) {
-    EXPECT_STREQ(caught->Text(), "Error from 'setup.exe'");
-    EXPECT_STREQ(caught->Caption().c_str(),
-                 ("clientexception_test-" + std::to_string(caught->SourceLine()) + " : ").c_str());
-    delete caught;
-  }
-}
-
 }  // namespace

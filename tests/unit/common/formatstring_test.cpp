@@ -73,14 +73,6 @@ TYPED_TEST(FormatToStringTest, ArgumentsAreFormattedOnEveryRetry) {
   });
 }
 
-TEST(FormatToString, NarrowAndWideBuffersAreSeparate) {
-  RunOnNewThread([] {
-    FormatToString("%s", std::string(500, 'n').c_str());
-    EXPECT_EQ(FormatScratchSize(char()), 512);
-    EXPECT_EQ(FormatScratchSize(wchar_t()), 0);
-  });
-}
-
 // Slot blocks are never released; keeping them here keeps leak checkers quiet.
 ClientThreadState* g_slotBlocks[2];
 

@@ -5,56 +5,39 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 namespace {
-
-std::string TempDirectory() {
-  char buffer[MAX_PATH + 1];
-  DWORD n = GetTempPathA(sizeof buffer, buffer);
-  return std::string(buffer, n);
-}
 
 // A fresh directory below the temporary path, removed with its files afterwards.
 class ScratchDir {
  public:
   ScratchDir() {
-    path_ = TempDirectory() + "svc_test_" + std::to_string(GetCurrentProcessId()) + "_" +
-            std::to_string(counter_++);
-    CreateDirectoryA(path_.c_str(), nullptr);
+    static int counter = 0;
+    path_ = (std::filesystem::temp_directory_path() /
+             ("svc_test_" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(counter++)))
+                .string();
+    std::filesystem::create_directories(path_);
   }
   ~ScratchDir() {
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((path_ + "\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-      do {
-        std::string name = data.cFileName;
-        if (name != "." && name != "..") DeleteFileA((path_ + "\\" + name).c_str());
-      } while (FindNextFileA(find, &data));
-      FindClose(find);
-    }
-    RemoveDirectoryA(path_.c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
   }
   const std::string& path() const { return path_; }
   std::string Write(const std::string& name, const std::string& bytes) const {
     std::string file = path_ + "\\" + name;
-    FILE* f = std::fopen(file.c_str(), "wb");
-    if (f) {
-      std::fwrite(bytes.data(), 1, bytes.size(), f);
-      std::fclose(f);
-    }
+    std::ofstream(file, std::ios::binary) << bytes;
     return file;
   }
 
  private:
-  static int counter_;
   std::string path_;
 };
-int ScratchDir::counter_ = 0;
 
-// Sets an environment variable for the test's duration (both the runtime's and Win32's copy).
+// Sets a variable of the runtime's environment (which MakeTempFileName reads) for a while.
 class EnvOverride {
  public:
   EnvOverride(const char* name, const std::string& value) : name_(name) {
@@ -173,10 +156,11 @@ TEST(FatalEndsDeathTest, FatalErrorReportsAndEndsWithStatusOne) {
 }
 
 TEST(FatalEndsDeathTest, NoTemporaryNameEndsWithStatus32) {
-  // A directory whose name leaves no room for prefix and number.
-  ScratchDir base;
-  const std::string deep = base.path() + "\\" + std::string(240 - base.path().size(), 'd');
-  ASSERT_TRUE(CreateDirectoryA(deep.c_str(), nullptr)) << deep.size();
+  // A directory whose name leaves no room for prefix and number. The child process that runs
+  // the statement makes the same directory again, so the name must not depend on the process.
+  const std::string base = std::filesystem::temp_directory_path().string();
+  const std::string deep = base + "\\svc_" + std::string(236 - base.size(), 'd');
+  ASSERT_TRUE(CreateDirectoryA(deep.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
   EXPECT_EXIT(
       {
         _putenv(("TMP=" + deep).c_str());
