@@ -128,26 +128,32 @@ int CurrentScratchSize() {
 std::string FormatToStringV(const char* format, va_list args) { return FormatWith(format, args); }
 std::wstring FormatToStringV(const wchar_t* format, va_list args) { return FormatWith(format, args); }
 
-namespace {
-// Ends the argument list also when formatting throws.
-struct ArgsEnd {
-  va_list& args;
-  ~ArgsEnd() { va_end(args); }
-};
-}  // namespace
-
 std::string FormatToString(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  ArgsEnd end{args};
-  return FormatWith(format, args);
+  std::string result;
+  try {
+    result = FormatWith(format, args);
+  } catch (...) {
+    va_end(args);
+    throw;
+  }
+  va_end(args);
+  return result;
 }
 
 std::wstring FormatToString(const wchar_t* format, ...) {
   va_list args;
   va_start(args, format);
-  ArgsEnd end{args};
-  return FormatWith(format, args);
+  std::wstring result;
+  try {
+    result = FormatWith(format, args);
+  } catch (...) {
+    va_end(args);
+    throw;
+  }
+  va_end(args);
+  return result;
 }
 
 int FormatScratchSize(char) { return CurrentScratchSize<char>(); }

@@ -165,6 +165,11 @@ template <class Ch>
 const Ch* BasicTraceSink<Ch>::Trace(const Ch* format, ...) {
   if (!Open()) return nullptr;
   if (!Lock()) return nullptr;
+  // Whatever happens below (a wrap handler may throw), the lock is given back.
+  struct Unlocker {
+    BasicTraceSink* sink;
+    ~Unlocker() { sink->Unlock(); }
+  } unlocker{this};
   const Ch* result = nullptr;
   va_list args;
   va_start(args, format);
@@ -188,9 +193,11 @@ const Ch* BasicTraceSink<Ch>::Trace(const Ch* format, ...) {
   } catch (const std::exception&) {
     // A message that cannot be formatted or stored is dropped, like one that cannot be locked.
     result = nullptr;
+  } catch (...) {
+    va_end(args);
+    throw;
   }
   va_end(args);
-  Unlock();
   return result;
 }
 
