@@ -68,7 +68,11 @@ cat "$demo/run.out"
 
 echo
 echo "== install log ($demo/install.log)"
-iconv -f CP1252 -t UTF-8 "$demo/install.log" | tr -d '\r'
+if [ -f "$demo/install.log" ]; then
+  iconv -f CP1252 -t UTF-8 "$demo/install.log" | tr -d '\r'
+else
+  echo "   (no install log was written)"
+fi
 echo
 echo "== kit exit status: $status (0 = installed; setup.cmd: 2 no target, 3 no licence, 4 no directory, 5 copy failed)"
 echo
@@ -83,6 +87,8 @@ echo
 workdir=$(grep -o 'emc_[0-9]*' "$demo/install.log" | tail -n 1 || true)
 if [ -z "$workdir" ]; then
   echo "== the kit made no working directory"
+elif [ ! -d "$temp_root" ]; then
+  echo "== working directory %TEMP%\\$workdir (cannot find Wine's %TEMP% to check it)"
 elif [ -e "$temp_root/$workdir" ]; then
   echo "== working directory %TEMP%\\$workdir is still there"
 else
