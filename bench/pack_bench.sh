@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# Pack benchmark: packs a deterministic payload (default 256 MB in 64 files, half text-like,
+# half incompressible) with the x86_64 stowkitwin under Wine, and compresses the same files with
+# gzip -6 in the same run. Prints pack seconds, MB/s, gzip seconds, their ratio, kit size against
+# the sum of the gzip sizes, and the peak memory (resident set) of the packing process.
+#
+# Usage: bench/pack_bench.sh [WIN64_BUILD_DIR]
+#   BENCH_DIR       work folder (default /tmp/stowkit-bench; the payload is kept there and reused)
+#   BENCH_TOTAL_MB  payload size (default 256)      BENCH_FILES  number of files (default 64)
+#   BENCH_NOCOMPRESS=1  pack with -nocompress (kit size = payload size; for memory figures)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-${STOWKIT_BUILD_ROOT:-$root/build}/win64}
+exe=$build/buildtools/stowkit/stowkitwin.exe
+[ -f "$exe" ] || { echo "bench: $exe is not built (scripts/build.sh win64)" >&2; exit 2; }
+work=${BENCH_DIR:-/tmp/stowkit-bench}
+total_mb=${BENCH_TOTAL_MB:-256}
+files=${BENCH_FILES:-64}
+payload=$work/payload-${total_mb}mb-${files}
+mkdir -p "$work"
+
+if [ ! -f "$payload/.complete" ]; then
+  echo "bench: writing the payload to $payload"
+  rm -rf "$payload"
+  python3 "$root/bench/make_payload.py" "$payload" --total-mb "$total_mb" --files "$files" >/dev/null
+  touch "$payload/.complete"
+fi
+
+ini=$work/bench.ini
+{
+  printf '[INFO]\r\nDESCRIPTION=Benchmark kit\r\nCOMMANDLINE=setup.cmd\r\n[FILES]\r\n'
+  n=0
+  for f in $(cd "$payload" && ls | sort); do
+    n=$((n + 1))
+    printf 'F%d = %s , Z:%s\r\n' "$n" "$f" "$(echo "$payload/$f" | tr / '\\')"
+  done
+} > "$ini"
+
+export WINEPREFIX=${WINEPREFIX:-$work/wineprefix} WINEDEBUG=-all LC_ALL=C.UTF-8
+/usr/lib/wine/wineserver -p60 2>/dev/null || true  # already running is fine
+[ -f "$WINEPREFIX/system.reg" ] || /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
+/usr/lib/wine/wine64 cmd /c exit >/dev/null 2>&1 || true  # warm the server and the loader
+
+switches=(-quiet)
+[ "${BENCH_NOCOMPRESS:-0}" = 1 ] && switches+=(-nocompress)
+kit=$work/kit.exe
+rm -f "$kit"
+# Wall time and peak resident set of the packing process (the Wine process is the Windows
+# process; the shared wineserver is not counted).
+read -r pack_s peak_kb status < <(python3 - "$exe" "$kit" "$ini" "${switches[@]}" <<'PY'
+import resource, subprocess, sys, time
+exe, kit, ini, *switches = sys.argv[1:]
+start = time.monotonic()
+r = subprocess.run(["/usr/lib/wine/wine64", exe, "-create:Z:" + kit.replace("/", "\\"),
+                    "Z:" + ini.replace("/", "\\"), *switches])
+elapsed = time.monotonic() - start
+print("%.2f %d %d" % (elapsed, resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss, r.returncode))
+PY
+)
+[ "$status" = 0 ] || { echo "bench: the pack failed with status $status" >&2; exit 1; }
+
+gz=$work/gzip
+rm -rf "$gz"
+mkdir -p "$gz"
+start=$(date +%s.%N)
+for f in "$payload"/*; do
+  gzip -6 -c "$f" > "$gz/$(basename "$f").gz"
+done
+end=$(date +%s.%N)
+
+payload_bytes=$(find "$payload" -type f ! -name .complete -printf '%s\n' | awk '{s+=$1} END {print s}')
+gzip_bytes=$(find "$gz" -type f -printf '%s\n' | awk '{s+=$1} END {print s}')
+kit_bytes=$(stat -c %s "$kit")
+python3 - "$pack_s" "$start" "$end" "$payload_bytes" "$gzip_bytes" "$kit_bytes" "$peak_kb" "$files" <<'PY'
+import sys
+pack_s, start, end, payload, gz, kit, peak_kb, files = sys.argv[1:]
+pack_s = float(pack_s); gzip_s = float(end) - float(start)
+payload, gz, kit, peak = int(payload), int(gz), int(kit), int(peak_kb) * 1024
+mb = 1 << 20
+print("payload:       %.0f MB in %s files" % (payload / mb, files))
+print("pack:          %.2f s  (%.1f MB/s)" % (pack_s, payload / mb / pack_s))
+print("gzip -6:       %.2f s  (%.1f MB/s)" % (gzip_s, payload / mb / gzip_s))
+print("pack / gzip:   %.2f" % (pack_s / gzip_s))
+print("kit size:      %.1f MB  (sum of gzip sizes %.1f MB, kit / gzip %.3f)" % (kit / mb, gz / mb, kit / gz))
+print("peak memory:   %.0f MB  (%.2f x the kit)" % (peak / mb, peak / kit))
+PY
