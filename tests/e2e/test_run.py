@@ -150,9 +150,9 @@ PLANTED = range(-2, 31)  # seconds around the start of the runs that share a TEM
 class Run:
     """What one kit run left: the harness result, installer records, logs and directories."""
 
-    def __init__(self, name, spec, kit_path, base):
+    def __init__(self, name, plan, kit_path, base):
         self.name = name
-        self.spec = spec
+        self.plan = plan
         self.kit_path = kit_path
         self.base = base
         self.start = os.path.join(base, "start")
@@ -165,11 +165,11 @@ class Run:
     def env(self):
         env = {"TEMP": harness.winpath(self.temp), "TMP": harness.winpath(self.temp),
                "STOWKIT_TEST_RECORD": harness.winpath(self.record)}
-        env.update(self.spec.get("env", {}))
+        env.update(self.plan.get("env", {}))
         return env
 
     def args(self):
-        return [a.replace("%ABSLOG%", harness.winpath(self.abslog)) for a in self.spec["args"]]
+        return [a.replace("%ABSLOG%", harness.winpath(self.abslog)) for a in self.plan["args"]]
 
     def records(self):
         return harness.read_records(self.record)
@@ -230,11 +230,11 @@ def _pack(name, kit):
 def _prepare(run, now):
     os.makedirs(run.start)
     os.makedirs(os.path.dirname(run.abslog))
-    for folder in run.spec.get("mkdirs", []):
+    for folder in run.plan.get("mkdirs", []):
         os.makedirs(os.path.join(run.start, folder))
-    if "temp_of" not in run.spec:
+    if "temp_of" not in run.plan:
         os.makedirs(run.temp)
-    if run.spec.get("plant"):
+    if run.plan.get("plant"):
         # Working directories that exist before a run must never be used by it.
         for k in PLANTED:
             planted = os.path.join(run.temp, "emc_%d" % (now + k))
@@ -252,13 +252,13 @@ def setUpModule():
             futures = {name: pool.submit(_pack, name, kit) for name, kit in KITS.items()}
             Suite.kits = {name: f.result() for name, f in futures.items()}
         now = int(time.time())
-        for name, spec in RUNS.items():
-            kit_path = Suite.kits[spec["kit"]] if spec["kit"] else harness.program("stowkitwin")
-            run = Run(name, spec, kit_path, harness.temp_dir("run-" + name))
+        for name, plan in RUNS.items():
+            kit_path = Suite.kits[plan["kit"]] if plan["kit"] else harness.program("stowkitwin")
+            run = Run(name, plan, kit_path, harness.temp_dir("run-" + name))
             Suite.runs[name] = run
         for run in Suite.runs.values():
-            if "temp_of" in run.spec:
-                run.temp = Suite.runs[run.spec["temp_of"]].temp
+            if "temp_of" in run.plan:
+                run.temp = Suite.runs[run.plan["temp_of"]].temp
         for run in Suite.runs.values():
             _prepare(run, now)
         with concurrent.futures.ThreadPoolExecutor(max_workers=len(RUNS)) as pool:
