@@ -308,10 +308,10 @@ class KitContentsTest(PackCase):
         self.assertNotIn(RT_ICON, {k[0] for k in res})
 
     def test_utf16_steering_file_with_more_keys_than_one_list_buffer(self):
-        # 600 key names take more than the platform's 4096-byte key-list buffer.
+        # 1000 key names take 4894 bytes with the final terminator: more than the platform's 4096-byte key-list buffer.
         members = {}
         lines = ["[INFO]", "DESCRIPTION=Caf\u00e9 \u20ac", "[FILES]"]
-        for n in range(1, 601):
+        for n in range(1, 1001):
             key = "F%d" % n
             members[key] = ("member %d " % n).encode() * (n % 7)
             name = "m%d.txt" % n
