@@ -103,14 +103,16 @@ echo "== the kit for 32-bit Windows"
 kit32=$demo/lark-notes-kit-i686.exe
 carrier=$demo/lark-notes-kit-i686-payload.exe
 status=0
-x86_64-w64-mingw32-g++ -O2 -static -municode -o "$demo/rebasekit.exe" "$root/scripts/rebasekit.cpp" || status=$?
-if [ "$status" -eq 0 ]; then
+rebasekit=$win64/buildtools/rebasekit/rebasekit.exe
+if [ -f "$rebasekit" ]; then
   (cd "$demo" && $wine "$win64/buildtools/stowkit/stowkitwin.exe" "-create:$(winpath "$carrier")" \
      "$(winpath "$root/examples/sample-kit.ini")" "${pack_args[@]}" \
      -define "TOOLS=$(winpath "$win32/src/client/secpick")" </dev/null >"$demo/pack32.out" 2>&1 &&
-   $wine "$demo/rebasekit.exe" "$(winpath "$carrier")" "$(winpath "$win32/buildtools/stowkit/stowkitwin.exe")" \
+   $wine "$rebasekit" "$(winpath "$carrier")" "$(winpath "$win32/buildtools/stowkit/stowkitwin.exe")" \
      "$(winpath "$kit32")" </dev/null >>"$demo/pack32.out" 2>&1) || status=$?
   rm -f "$carrier"
+else
+  status=1
 fi
 cat "$demo/pack32.out" 2>/dev/null || true
 if [ "$status" -eq 0 ] && [ -f "$kit32" ]; then

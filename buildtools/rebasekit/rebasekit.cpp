@@ -8,7 +8,7 @@
 // OUTPUT, deletes the copy's resources and records every resource of KIT (type, name, language
 // and bytes, unchanged), exactly as the 32-bit packer would have recorded them.
 //
-// Build: x86_64-w64-mingw32-g++ -O2 -static -municode -o rebasekit.exe rebasekit.cpp
+// Built by CMake in the Windows trees (build/win64/buildtools/rebasekit/rebasekit.exe).
 // Exit status 0 on success, 1 with a message on the standard error stream otherwise.
 #include <windows.h>
 
