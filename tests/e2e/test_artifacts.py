@@ -13,6 +13,8 @@ import harness as h
 
 PROGRAMS = ("stowkitwin", "secpick")
 IMAGE_SUBSYSTEM_WINDOWS_GUI = 2
+RT_ICON = 3
+RT_GROUP_ICON = 14
 RT_VERSION = 16
 VS_FFI_SIGNATURE = 0xFEEF04BD
 VFT_APP = 1
@@ -47,6 +49,18 @@ def resources(pe):
         found[rtype.id if rtype.name is None else str(rtype.name)] = [
             e.id if e.name is None else str(e.name) for e in (sub.entries if sub else [])]
     return found
+
+
+def _resource_bytes(pe, rtype, rname):
+    """The data of the first language of resource (rtype, rname)."""
+    for t in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+        if t.id != rtype:
+            continue
+        for e in t.directory.entries:
+            if (e.id if e.name is None else str(e.name)) == rname:
+                data = e.directory.entries[0].data.struct
+                return pe.get_data(data.OffsetToData, data.Size)
+    raise AssertionError("resource %r/%r missing" % (rtype, rname))
 
 
 def project_version():
@@ -95,7 +109,27 @@ class PeImages(unittest.TestCase):
             with self.subTest(tree=tree, program=name):
                 self.assertTrue(resources(pe).get(RT_VERSION), resources(pe))
 
-    # Checks of the packer's own icon resources (DEFAULT_ICON) belong here, on resources(pe).
+    def test_packer_carries_its_default_icon(self):
+        """Kits without an ICON key get the packer's DEFAULT_ICON group: it must be complete."""
+        import struct
+        for (tree, name), pe in self.images.items():
+            if name != "stowkitwin":
+                continue
+            with self.subTest(tree=tree):
+                found = resources(pe)
+                self.assertEqual(found.get(RT_GROUP_ICON), ["DEFAULT_ICON"], found)
+                group = _resource_bytes(pe, RT_GROUP_ICON, "DEFAULT_ICON")
+                reserved, kind, count = struct.unpack_from("<HHH", group)
+                self.assertEqual((reserved, kind), (0, 1))
+                self.assertEqual(len(group), 6 + 14 * count)
+                sizes = set()
+                for i in range(count):
+                    width, height, _, _, _, _, size, nid = struct.unpack_from(
+                        "<BBBBHHIH", group, 6 + 14 * i)
+                    sizes.add(width or 256)
+                    image = _resource_bytes(pe, RT_ICON, nid)
+                    self.assertEqual(len(image), size, "icon %d" % nid)
+                self.assertTrue({16, 32, 48} <= sizes, sizes)
 
 
 class VersionReadBack(unittest.TestCase):
