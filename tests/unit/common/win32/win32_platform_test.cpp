@@ -8,6 +8,7 @@
 #include <cstring>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 #include "../testutil.h"
 #include "clientexception.h"
@@ -84,6 +85,24 @@ TEST(Win32Platform, ProcessCommandLineInBothWidths) {
   }
   ResetProcessRawCommandLine<char>();
   ResetProcessRawCommandLine<wchar_t>();
+}
+
+TEST(Win32Platform, WideBuildSplitsAtEverySpaceTheRuntimeKnows) {
+  // The runtime calls these spaces; the natively built tests cannot see that.
+  const struct {
+    const wchar_t* text;
+    std::vector<std::wstring> args;
+  } wide[] = {
+      {L"a\u3000b\u00A0c\u2028d", {L"a", L"b", L"c", L"d"}},
+      {L"\"a\u3000b\" c", {L"a\u3000b", L"c"}},  // quoted, it is part of the argument
+      {L"a\uFEFFb", {L"a\uFEFFb"}},               // not a space
+  };
+  for (const auto& c : wide) EXPECT_EQ(SplitCommandLine(c.text), c.args) << Narrow(std::wstring(c.text));
+  // Quoting keeps such an argument whole through a rebuild.
+  const std::vector<std::wstring> list = {L"x\u3000y", L"\u00A0"};
+  EXPECT_EQ(SplitCommandLine((QuoteArgument(list[0]) + L" " + QuoteArgument(list[1])).c_str()), list);
+  // The 8-bit build knows only the ASCII blanks: 0xA0 is a letter of the ANSI code page.
+  EXPECT_EQ(SplitCommandLine("a\xA0" "b"), std::vector<std::string>{"a\xA0" "b"});
 }
 
 TEST(Win32Platform, RuntimeBoundedFormatterContract) {
