@@ -45,11 +45,12 @@ class BasicClientException {
 
 using CClientException = BasicClientException<ClientChar>;
 
-// Exit status with which a program ends when a raised CClientException reaches its top level.
+// Exit status with which stowkitwin ends when a raised CClientException reaches its top level.
 // Nothing below the entry handles the exception; the entry catches the pointer and returns this
-// status without showing a second message (stowkitwin has already shown the text where it was
-// raised). 255 is none of the statuses the programs define for their own failures (1, 2, 32, 64,
-// 66 in stowkitwin, -3 to 1 in secpick), so a script can tell this end apart.
+// status without showing a second message (the text was shown where it was raised). 255 is none
+// of the statuses stowkitwin gives its own failures (1, 2, 32, 64, 66), so a script can tell this
+// end apart. secpick, whose only raise is an input it cannot open, ends with its file-failure
+// code -2 instead.
 constexpr int kUnhandledClientExceptionStatus = 255;
 
 // Message-box styles the programs use.
