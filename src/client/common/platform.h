@@ -36,6 +36,11 @@ void DebugOutput(const wchar_t* text);
 
 uint32_t CurrentThreadId();
 
+// Allows later DLL loads only from the system directory where the platform offers it
+// (SetDefaultDllDirectories, looked up at run time for old systems), so that a DLL planted
+// next to a program in a download or unpack folder is never loaded. Both programs call it first.
+void RestrictDllSearchToSystem();
+
 // Bounded printf into buf, with the C runtime's _vsnprintf contract on every platform: at most
 // count characters are written; a terminating NUL follows only when the text is shorter than
 // count. Returns the formatted length when it fits in count characters, otherwise (or on a

@@ -9,7 +9,3 @@
 // Empty on failure.
 std::string ModuleFileName(HMODULE module);
 
-// Allows later DLL loads only from the system directory where the platform offers it
-// (SetDefaultDllDirectories, looked up at run time), so that a DLL planted next to a kit in a
-// download folder is never loaded.
-void RestrictDllSearchToSystem();

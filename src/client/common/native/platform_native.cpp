@@ -87,6 +87,8 @@ void DebugOutput(const wchar_t* text) { g_debug.push_back(text); }
 
 uint32_t CurrentThreadId() { return g_threadId; }
 
+void RestrictDllSearchToSystem() {}
+
 namespace {
 // Copies a formatted text of length n into buf as _vsnprintf would leave it.
 template <class Ch>

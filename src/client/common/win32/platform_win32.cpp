@@ -53,6 +53,15 @@ void DebugOutput(const wchar_t* text) { OutputDebugStringW(text); }
 
 uint32_t CurrentThreadId() { return GetCurrentThreadId(); }
 
+void RestrictDllSearchToSystem() {
+  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  if (!kernel) return;
+  auto fn = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+  if (fn) fn(0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */);
+}
+
 int FormatBounded(char* buf, size_t count, const char* format, va_list args) {
   return _vsnprintf(buf, count, format, args);
 }

@@ -10,26 +10,13 @@
 #include "clientexception.h"
 #include "commandline.h"
 #include "fileholder.h"
+#include "platform.h"
 #include "section.h"
 #include "win32/ansi.h"
 
-namespace {
-
-// An installer script starts secpick from its unpacked kit folder: DLLs loaded later must come
-// from the system directory, never from that folder. Looked up at run time for old systems.
-void RestrictDllSearchToSystem() {
-  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-  if (!kernel) return;
-  auto fn = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-      reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
-  if (fn) fn(0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */);
-}
-
-}  // namespace
-
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
-  RestrictDllSearchToSystem();
+  // An installer script starts secpick from its unpacked kit folder.
+  client_platform::RestrictDllSearchToSystem();
   try {
     CommandLineCursor cursor;
     secpick::SectionRequest request;
