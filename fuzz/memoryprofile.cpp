@@ -39,9 +39,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (buffer[bufferSize] != 'Z') __builtin_trap();  // never past the buffer
     profile.GetInt(section.c_str(), key.c_str(), 7);
   }
-  ForEachMember(profile, [](const KitMember& m) {
-    CheckTargetName(m.target);
-    DirectoryLevels(m.target);
+  // Half of the inputs also treat 0x81..0x9F as lead bytes of double-byte characters.
+  MemoryProfile::LeadByteTest lead = nullptr;
+  if (data[0] & 1) lead = [](unsigned char c) { return c >= 0x81 && c <= 0x9F; };
+  ForEachMember(profile, [lead](const KitMember& m) {
+    CheckTargetName(m.target, lead);
+    DirectoryLevels(m.target, lead);
   });
   return 0;
 }

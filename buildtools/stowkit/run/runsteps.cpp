@@ -32,6 +32,29 @@ bool IsDeviceName(const std::string& segment) {
          base[3] >= '0' && base[3] <= '9';
 }
 
+// Cuts a target name at '\\' and '/' as SplitText would, but never at the trail byte of a
+// double-byte character.
+std::vector<std::string> PathSegments(const std::string& target,
+                                      MemoryProfile::LeadByteTest leadByte) {
+  std::vector<std::string> segments;
+  if (target.empty()) return segments;
+  std::string segment;
+  for (size_t i = 0; i < target.size(); ++i) {
+    char c = target[i];
+    if (leadByte && leadByte(static_cast<unsigned char>(c)) && i + 1 < target.size()) {
+      segment.push_back(c);
+      segment.push_back(target[++i]);
+    } else if (IsSeparator(c)) {
+      segments.push_back(std::move(segment));
+      segment.clear();
+    } else {
+      segment.push_back(c);
+    }
+  }
+  segments.push_back(std::move(segment));
+  return segments;
+}
+
 }  // namespace
 
 std::string AppendPath(const std::string& directory, const std::string& name) {
@@ -118,11 +141,11 @@ std::string DecodeControlFile(const unsigned char* data, size_t size, const Ansi
   return std::string(reinterpret_cast<const char*>(data), length);
 }
 
-TargetProblem CheckTargetName(const std::string& target) {
+TargetProblem CheckTargetName(const std::string& target, MemoryProfile::LeadByteTest leadByte) {
   if (!target.empty() && IsSeparator(target[0])) return TargetProblem::kRooted;
   if (target.find(':') != std::string::npos) return TargetProblem::kColon;
   int depth = 0;
-  for (const std::string& raw : SplitText("\\/", target)) {
+  for (const std::string& raw : PathSegments(target, leadByte)) {
     std::string segment = TrimBlanks(raw);
     if (segment.empty() || segment == ".") continue;
     if (segment == "..") {
@@ -150,9 +173,10 @@ std::string UnsafeTargetMessage(const std::string& target, TargetProblem problem
   return FormatToString("Failure: unsafe target name '%s' (%s)", target.c_str(), reason);
 }
 
-std::vector<std::string> DirectoryLevels(const std::string& target) {
+std::vector<std::string> DirectoryLevels(const std::string& target,
+                                         MemoryProfile::LeadByteTest leadByte) {
   std::vector<std::string> levels;
-  std::vector<std::string> segments = SplitText("\\/", target);
+  std::vector<std::string> segments = PathSegments(target, leadByte);
   std::string path;
   for (size_t i = 0; i + 1 < segments.size(); ++i) {
     std::string segment = TrimBlanks(segments[i]);

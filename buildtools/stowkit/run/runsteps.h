@@ -51,14 +51,20 @@ enum class TargetProblem {
   kLeavesWorkDir,  // ".." climbing above the working directory, or a segment of dots only
   kDeviceName,     // CON, NUL, COM1, ...
 };
-TargetProblem CheckTargetName(const std::string& target);
+// leadByte tells which bytes start a double-byte character of the active code page: the byte
+// after one is never a separator (the system reads it as part of the character), so a trail
+// byte equal to '\\' must not split the name here either. Null: every byte stands alone.
+TargetProblem CheckTargetName(const std::string& target,
+                              MemoryProfile::LeadByteTest leadByte = nullptr);
 
 // "Failure: unsafe target name '<target>' (<reason>)"
 std::string UnsafeTargetMessage(const std::string& target, TargetProblem problem);
 
 // The directories to create, in order, before target can be written: every non-empty
 // (trimmed) segment but the last, each joined to the ones before it.
-std::vector<std::string> DirectoryLevels(const std::string& target);
+// Separators are found as CheckTargetName finds them.
+std::vector<std::string> DirectoryLevels(const std::string& target,
+                                         MemoryProfile::LeadByteTest leadByte = nullptr);
 
 struct KitMember {
   int number = 0;

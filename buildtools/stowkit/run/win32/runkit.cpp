@@ -115,7 +115,7 @@ bool ReadControlFile(std::string& text) {
 // Creates the target's directory levels below the working directory; false after showing
 // the failure.
 bool CreateDirectoryLevels(const std::string& target) {
-  for (const std::string& level : DirectoryLevels(target)) {
+  for (const std::string& level : DirectoryLevels(target, IsLeadByte)) {
     if (GetFileAttributesA(level.c_str()) != INVALID_FILE_ATTRIBUTES) continue;
     if (!CreateDirectoryA(level.c_str(), nullptr)) {
       ShowRunnerMessage(FormatToString("Failed to create directory segment '%s'", level.c_str()));
@@ -126,7 +126,7 @@ bool CreateDirectoryLevels(const std::string& target) {
 }
 
 void ExtractMember(const KitMember& member) {
-  TargetProblem problem = CheckTargetName(member.target);
+  TargetProblem problem = CheckTargetName(member.target, IsLeadByte);
   if (problem != TargetProblem::kNone) {
     ShowRunnerMessage(UnsafeTargetMessage(member.target, problem));
     return;
