@@ -108,6 +108,10 @@ KITS = {
                "F10 = nul , e.src",
                r"F11 = safe\..\fine.txt , e.src"],
         sources={"e.src": b"evil"}),
+    # DESCRIPTION present but empty: the messages have an empty title, not the module name.
+    "untitled": dict(
+        info=["DESCRIPTION ="],
+        files=[r"F1 = ..\out.txt , a.src"], sources={"a.src": b"a"}),
 }
 
 UNSAFE_BOXES = [
@@ -141,6 +145,7 @@ RUNS = {
     "noprog": dict(kit="noprog", args=[]),
     "missing": dict(kit="missing", args=[]),
     "unsafe": dict(kit="unsafe", args=[]),
+    "untitled": dict(kit="untitled", args=[]),
     "packer_image": dict(kit=None, args=[]),
 }
 
@@ -383,6 +388,15 @@ class Unpacking(RunTest):
         for place in (run.base, run.start, run.temp, "/", c_drive):
             for name in ("evil2.txt", "evil3.txt", "evil4.txt", "evil5.txt", "evil7.txt", "evil8.txt"):
                 self.assertFalse(os.path.exists(os.path.join(place, name)), os.path.join(place, name))
+
+    def test_an_empty_description_gives_an_empty_title(self):
+        run = self.run_of("untitled")
+        self.assertEqual(run.result.exit_code, 0, str(run.result))
+        if harness.has_display():
+            self.assertEqual([(b.caption, b.text) for b in run.result.boxes],
+                             [("", r"Failure: unsafe target name '..\out.txt' "
+                                   "(outside the working directory)")])
+        self.assertEqual(run.temp_entries(), [], "nothing beside the working directory")
 
     def test_kits_never_use_a_working_directory_that_existed(self):
         a, b = self.run_of("plain_a"), self.run_of("plain_b")

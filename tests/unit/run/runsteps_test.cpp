@@ -157,6 +157,21 @@ TEST(TargetNames, OnlyPlainRelativePathsInsideTheWorkingDirectory) {
   }
 }
 
+TEST(TargetNames, TrailBytesOfDoubleByteCharactersAreNoSeparators) {
+  // 0x81 leads a double-byte character here; the system reads "\x81\\" as one character, so
+  // "\x81\\x" is one level and the two ".." that follow climb out.
+  auto lead = [](unsigned char c) { return c == 0x81; };
+  const std::string climbs = "\x81\\x\\..\\..\\evil.txt";
+  EXPECT_EQ(static_cast<int>(TargetProblem::kLeavesWorkDir),
+            static_cast<int>(CheckTargetName(climbs, lead)));
+  EXPECT_EQ(static_cast<int>(TargetProblem::kNone),
+            static_cast<int>(CheckTargetName("\x81\\x\\..\\fine.txt", lead)));
+  using Levels = std::vector<std::string>;
+  EXPECT_EQ(Levels{"\x81\\a"}, DirectoryLevels("\x81\\a\\b.txt", lead));
+  EXPECT_EQ((Levels{"\x81", "\x81\\a"}), DirectoryLevels("\x81\\a\\b.txt"));
+  EXPECT_EQ(Levels{"a"}, DirectoryLevels("a\\\x81", lead));  // a lead byte at the end
+}
+
 TEST(TargetNames, DirectoryLevelsAreCreatedOuterFirst) {
   using Levels = std::vector<std::string>;
   EXPECT_EQ(Levels{}, DirectoryLevels("file.txt"));
@@ -224,6 +239,12 @@ TEST(WorkingDirectory, ExistingNamesArePassedOverNeverReused) {
   tried.clear();
   EXPECT_EQ("", CreateWorkingDirectory("T", 100, 10, create));
   EXPECT_EQ(1u, tried.size());
+}
+
+TEST(InstallLog, MemberLineSaysByteOnlyForOne) {
+  EXPECT_EQ("Created file 't.2' of length 0 bytes\n", CreatedFileLine("t.2", 0));
+  EXPECT_EQ("Created file 't.2' of length 1 byte\n", CreatedFileLine("t.2", 1));
+  EXPECT_EQ("Created file 't.2' of length 2 bytes\n", CreatedFileLine("t.2", 2));
 }
 
 }  // namespace
