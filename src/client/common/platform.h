@@ -26,6 +26,12 @@ void SetLastError(uint32_t code);
 std::string ErrorText(uint32_t code, char);
 std::wstring ErrorText(uint32_t code, wchar_t);
 
+// Conversions between the two widths, always through the system's ANSI code page
+// (CP_ACP); characters the code page lacks become its default character. Natively the code
+// page is ISO 8859-1 with '?' as default character.
+std::wstring AnsiToWide(const std::string& text);
+std::string WideToAnsi(const std::wstring& text);
+
 // MessageBoxA / MessageBoxW without an owner window; returns the button pressed.
 int ShowMessageBox(const char* text, const char* caption, unsigned style);
 int ShowMessageBox(const wchar_t* text, const wchar_t* caption, unsigned style);

@@ -89,6 +89,18 @@ uint32_t CurrentThreadId() { return g_threadId; }
 
 void RestrictDllSearchToSystem() {}
 
+std::wstring AnsiToWide(const std::string& text) {
+  std::wstring wide;
+  for (unsigned char c : text) wide.push_back(c);
+  return wide;
+}
+
+std::string WideToAnsi(const std::wstring& text) {
+  std::string narrow;
+  for (wchar_t c : text) narrow.push_back(c >= 0 && c <= 0xFF ? static_cast<char>(c) : '?');
+  return narrow;
+}
+
 namespace {
 // Copies a formatted text of length n into buf as _vsnprintf would leave it.
 template <class Ch>
