@@ -17,8 +17,11 @@ std::string SteeringFilePath(const std::string& path) {
 std::u16string DecodeSteeringText(const std::vector<uint8_t>& bytes, SteeringPlatform& platform) {
   if (bytes.size() >= 4 && bytes[0] == 0xFF && bytes[1] == 0xFE && bytes[3] == 0) {
     std::u16string text;
-    for (size_t at = 2; at + 1 < bytes.size(); at += 2) {
-      char16_t unit = static_cast<char16_t>(bytes[at] | (bytes[at + 1] << 8));
+    // A last odd byte is a unit of its own: the zero bytes after a file read whole give it
+    // its high byte.
+    for (size_t at = 2; at < bytes.size(); at += 2) {
+      unsigned high = at + 1 < bytes.size() ? bytes[at + 1] : 0;
+      char16_t unit = static_cast<char16_t>(bytes[at] | (high << 8));
       if (unit == 0) break;
       text.push_back(unit);
     }

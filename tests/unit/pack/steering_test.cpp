@@ -79,7 +79,7 @@ TEST(SteeringFile, DecodesUtf16AndEightBit) {
     std::u16string text;
   } cases[] = {
       {{0xFF, 0xFE, 'a', 0, 0xE9, 0, 0, 0, 'z', 0}, u"a\u00E9"},  // ends at the 16-bit zero
-      {{0xFF, 0xFE, 'a', 0, 'b'}, u"a"},                             // odd byte dropped
+      {{0xFF, 0xFE, 'a', 0, 'b'}, u"ab"},                            // odd last byte kept
       {{0xFF, 0xFE, 0x00, 0x41, 0, 0}, u"\u00FF\u00FE"},  // first unit above U+00FF: 8-bit
       {{0xFF, 0xFE, 'a', 0x01}, u"\u00FF\u00FEa\u0001"},  // fourth byte not 0: 8-bit text
       {{0xFF, 0xFE, 'a'}, u"\u00FF\u00FEa"},              // too short for UTF-16
