@@ -197,6 +197,23 @@ class ResourcePhaseReportsTest(PackErrorCase):
         res = kits.read_resources(os.path.join(deep, "kit.exe"))
         self.assertEqual(kits.gunzip_if_magic(res[("KIT_FILES", "F1", kits.UK)]), b"payload " * 100)
 
+    def test_default_icon_file_not_created_builds_a_kit_without_icon(self):
+        # A folder in the way of .\tempfile.ico: the message is shown (it is the one box of the
+        # run), the kit is built without an icon and the folder is left alone.
+        os.makedirs(self.path("tempfile.ico"))
+        for quiet in (False, True):
+            with self.subTest(quiet=quiet):
+                out = "noicon%s.exe" % ("q" if quiet else "")
+                r = self.pack("-create:" + out, "good.ini", *(["-quiet"] if quiet else []))
+                self.assertEqual(r.exit_code, 0, kits.brief(r))
+                caption, text = self.reported(r, quiet)
+                self.assertEqual(text, "Error Opening Temporary Icon File for Writing")
+                if caption is not None:
+                    self.assertEqual(caption, "Good Kit")
+                res = kits.read_resources(self.path(out))
+                self.assertEqual({k[0] for k in res}, {"KIT_FILES", kits.RT_VERSION})
+                self.assertTrue(os.path.isdir(self.path("tempfile.ico")))
+
     def test_long_source_path_is_reported_whole(self):
         deep = self.path(*(["e" * 60] * 5))
         os.makedirs(deep)
