@@ -4,7 +4,9 @@
 # files' gzip streams with gzip -dc in the same run. Prints the unpack seconds (wall time of
 # the kit process less its fixed 5000 ms pause before the clean-up, reported separately), MB/s,
 # the gzip -dc seconds, their ratio, and the peak memory (resident set) of the kit process
-# against its largest member.
+# against its largest member. The resident set is also sampled while the kit runs and split
+# into private memory and pages mapped from files (the kit's image, when Wine maps it): only
+# the private part is memory the kit takes from the system; mapped pages are page cache.
 #
 # Usage: bench/unpack_bench.sh [WIN64_BUILD_DIR]
 #   BENCH_DIR       work folder (default /tmp/stowkit-bench; payload and kit are kept and reused)
@@ -60,19 +62,33 @@ fi
 
 start_dir=$work/unpack-start
 temp_dir=$work/unpack-temp
-run_s=; peak_kb=0
+run_s=; peak_kb=0; anon_kb=0; file_kb=0
 for ((i = 0; i < repeat; i++)); do
   rm -rf "$start_dir" "$temp_dir"
   mkdir -p "$start_dir" "$temp_dir"
   # Wall time and peak resident set of the kit process (the Wine process is the Windows
   # process; the shared wineserver is not counted).
-  read -r s kb status < <(cd "$start_dir" && TEMP=$(winpath "$temp_dir") TMP=$(winpath "$temp_dir") \
+  read -r s kb anon file status < <(cd "$start_dir" && TEMP=$(winpath "$temp_dir") TMP=$(winpath "$temp_dir") \
     python3 - "$kit" <<'PY'
 import resource, subprocess, sys, time
+def sample(pid, peak):
+    try:
+        with open("/proc/%d/status" % pid) as f:
+            for line in f:
+                key, _, value = line.partition(":")
+                if key in peak:
+                    peak[key] = max(peak[key], int(value.split()[0]))
+    except OSError:
+        pass
+peak = {"RssAnon": 0, "RssFile": 0}
 start = time.monotonic()
-r = subprocess.run(["/usr/lib/wine/wine64", sys.argv[1]])
+p = subprocess.Popen(["/usr/lib/wine/wine64", sys.argv[1]])
+while p.poll() is None:
+    sample(p.pid, peak)
+    time.sleep(0.02)
 elapsed = time.monotonic() - start
-print("%.2f %d %d" % (elapsed, resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss, r.returncode))
+print("%.2f %d %d %d %d" % (elapsed, resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss,
+                            peak["RssAnon"], peak["RssFile"], p.returncode))
 PY
   )
   [ "$status" = 0 ] || { echo "bench: the kit ended with status $status" >&2; exit 1; }
@@ -81,6 +97,8 @@ PY
   [ -z "$(ls -A "$temp_dir")" ] || { echo "bench: the kit left files in $temp_dir" >&2; exit 1; }
   run_s=$(python3 -c "import sys; print(min(float(x) for x in sys.argv[1:] if x))" "$s" $run_s)
   [ "$kb" -gt "$peak_kb" ] && peak_kb=$kb
+  [ "$anon" -gt "$anon_kb" ] && anon_kb=$anon
+  [ "$file" -gt "$file_kb" ] && file_kb=$file
 done
 largest_member=$(grep -o "of length [0-9]* bytes" "$start_dir/install.log" | awk '{print $3}' | sort -n | tail -1)
 
@@ -110,9 +128,9 @@ rm -rf "$out"
 payload_bytes=$(find "$payload" -type f ! -name .complete -printf '%s\n' | awk '{s+=$1} END {print s}')
 kit_bytes=$(stat -c %s "$kit")
 python3 - "$run_s" "$pause_s" "$gzip_s" "$payload_bytes" "$kit_bytes" "$peak_kb" \
-  "$largest_member" "$files" "$repeat" <<'PY'
+  "$largest_member" "$files" "$repeat" "$anon_kb" "$file_kb" <<'PY'
 import sys
-run_s, pause_s, gzip_s, payload, kit, peak_kb, largest, files, repeat = sys.argv[1:]
+run_s, pause_s, gzip_s, payload, kit, peak_kb, largest, files, repeat, anon_kb, file_kb = sys.argv[1:]
 unpack_s = float(run_s) - float(pause_s)
 gzip_s = float(gzip_s)
 payload, kit, peak, largest = int(payload), int(kit), int(peak_kb) * 1024, int(largest)
@@ -125,4 +143,6 @@ print("gzip -dc:       %.2f s  (%.1f MB/s)" % (gzip_s, payload / mb / gzip_s))
 print("unpack / gzip:  %.2f" % (unpack_s / gzip_s))
 print("peak memory:    %.0f MB  (largest member %.1f MB stored, kit %.1f MB)"
       % (peak / mb, largest / mb, kit / mb))
+print("  sampled:      %.0f MB private, %.0f MB mapped from files (page cache)"
+      % (int(anon_kb) / 1024, int(file_kb) / 1024))
 PY
