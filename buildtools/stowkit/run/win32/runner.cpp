@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "commandline.h"
+#include "platform.h"
 #include "run/runsteps.h"
 #include "services/win32/handles.h"
 #include "services/win32/services.h"
@@ -112,12 +113,5 @@ bool WriteBytesToFile(const std::string& path, const unsigned char* data, size_t
 }
 
 std::string AnsiFromUtf16(const std::u16string& text) {
-  if (text.empty()) return std::string();
-  std::wstring wide(text.begin(), text.end());
-  int length = static_cast<int>(wide.size());
-  int needed = WideCharToMultiByte(CP_ACP, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
-  if (needed <= 0) return std::string();
-  std::string ansi(static_cast<size_t>(needed), '\0');
-  WideCharToMultiByte(CP_ACP, 0, wide.data(), length, &ansi[0], needed, nullptr, nullptr);
-  return ansi;
+  return client_platform::WideToAnsi(std::wstring(text.begin(), text.end()));
 }
