@@ -139,6 +139,7 @@ class ResourcePhaseReportsTest(PackErrorCase):
         cursor[2] = 2
         self.write("cursor.cur", bytes(cursor))
         os.makedirs(self.path("adir"))
+        os.makedirs(self.path("bdir"))
         cases = [
             # (steering [INFO] and [FILES] lines, switches, expected report)
             ("ICON=short.ico\r\n", [], r"\n-- resource update error in icon file 'short\.ico' \n 0x0000000D : [^\n]+\n"),
@@ -155,6 +156,9 @@ class ResourcePhaseReportsTest(PackErrorCase):
             ("[FILES]\r\nF2 = d , adir\r\n", [], r"\n--- open failure on 'adir' \n 0x[0-9A-F]{8} : [^\n]*\n"),
             ("[FILES]\r\nF2 = d , adir\r\n", ["-nocompress"],
              r"\n-- file open error in installer input file 'adir' \n 0x[0-9A-F]{8} : [^\n]*\n"),
+            # Members go in byte-wise key order (F10 before F2), and the first failure ends it.
+            ("[FILES]\r\nF2 = d , bdir\r\nF10 = d , adir\r\n", [],
+             r"\n--- open failure on 'adir' \n 0x[0-9A-F]{8} : [^\n]*\n"),
         ]
         for n, (extra, switches, pattern) in enumerate(cases):
             for quiet in (False, True):
