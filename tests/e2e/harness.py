@@ -76,6 +76,7 @@ import os
 import shutil
 import subprocess
 import tempfile
+import time
 import threading
 import unittest
 from dataclasses import dataclass
@@ -85,6 +86,7 @@ WINESERVER = "/usr/lib/wine/wineserver"
 # Seconds a wine64 start may take beyond the program's own time-out before the harness
 # gives up on the launcher itself.
 _LAUNCH_SLACK = 90
+_LAUNCH_TRIES = 3
 
 _PROGRAM_DIRS = {
     "stowkitwin": "buildtools/stowkit",
@@ -337,21 +339,32 @@ def run(exe, args=None, *, cmdline=None, full_cmdline=None, cwd=None, env=None, 
     with open(request, "w", encoding="ascii") as f:
         f.write("".join("%s %s\n" % kv for kv in fields))
 
-    with open(base + ".out", "w+b") as out, open(base + ".err", "w+b") as err:
+    # Under heavy load Wine now and then fails to start the launcher itself, or the program
+    # cannot be created for a passing reason. Both are retried while the program is known
+    # not to have run (no start mark from the launcher); anything after its start is final.
+    for attempt in range(_LAUNCH_TRIES):
+        with open(base + ".out", "w+b") as out, open(base + ".err", "w+b") as err:
+            try:
+                proc = subprocess.run([WINE64, program("launch"), winpath(request)],
+                                      env=_wine_env(_Wine.prefix), stdin=subprocess.DEVNULL,
+                                      stdout=out, stderr=err,
+                                      timeout=None if timeout is None else timeout + _LAUNCH_SLACK)
+            except subprocess.TimeoutExpired:
+                raise HarnessError("launcher did not end %d s after the time-out: %s"
+                                   % (_LAUNCH_SLACK, line))
+            out.seek(0)
+            err.seek(0)
+            stdout, stderr = out.read(), err.read()
+        started = os.path.exists(report + ".started")
         try:
-            proc = subprocess.run([WINE64, program("launch"), winpath(request)],
-                                  env=_wine_env(_Wine.prefix), stdin=subprocess.DEVNULL, stdout=out, stderr=err,
-                                  timeout=None if timeout is None else timeout + _LAUNCH_SLACK)
-        except subprocess.TimeoutExpired:
-            raise HarnessError("launcher did not end %d s after the time-out: %s" % (_LAUNCH_SLACK, line))
-        out.seek(0)
-        err.seek(0)
-        stdout, stderr = out.read(), err.read()
-
-    try:
-        with open(report, encoding="ascii") as f:
-            rep = json.load(f)
-    except (OSError, ValueError):
+            with open(report, encoding="ascii") as f:
+                rep = json.load(f)
+        except (OSError, ValueError):
+            rep = None
+        if started or attempt == _LAUNCH_TRIES - 1 or (rep is not None and not rep["error"]):
+            break
+        time.sleep(0.5 * (attempt + 1))
+    if rep is None:
         raise HarnessError("launcher ended with %d and no report for %s\n%s"
                            % (proc.returncode, line, stderr.decode("utf-8", "replace")))
     if rep["error"]:

@@ -309,6 +309,9 @@ int wmain(int argc, wchar_t** argv) {
     CloseHandle(job);
     job = nullptr;
   }
+  // The program has not run a single instruction yet. The mark tells the harness that from
+  // here on a lost report must not be retried: the program may have had side effects.
+  WriteFileText(req.report + L".started", "", false);
   ResumeThread(pi.hThread);
   CloseHandle(pi.hThread);
 
