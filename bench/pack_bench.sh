@@ -10,22 +10,7 @@
 #   BENCH_TOTAL_MB  payload size (default 256)      BENCH_FILES  number of files (default 64)
 #   BENCH_NOCOMPRESS=1  pack with -nocompress (kit size = payload size; for memory figures)
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-${STOWKIT_BUILD_ROOT:-$root/build}/win64}
-exe=$build/buildtools/stowkit/stowkitwin.exe
-[ -f "$exe" ] || { echo "bench: $exe is not built (scripts/build.sh win64)" >&2; exit 2; }
-work=${BENCH_DIR:-/tmp/stowkit-bench}
-total_mb=${BENCH_TOTAL_MB:-256}
-files=${BENCH_FILES:-64}
-payload=$work/payload-${total_mb}mb-${files}
-mkdir -p "$work"
-
-if [ ! -f "$payload/.complete" ]; then
-  echo "bench: writing the payload to $payload"
-  rm -rf "$payload"
-  python3 "$root/bench/make_payload.py" "$payload" --total-mb "$total_mb" --files "$files" >/dev/null
-  touch "$payload/.complete"
-fi
+source "$(dirname "$0")/payload.sh" "$@"
 
 ini=$work/bench.ini
 {

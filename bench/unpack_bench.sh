@@ -13,25 +13,10 @@
 #   BENCH_TOTAL_MB  payload size (default 256)      BENCH_FILES  number of files (default 64)
 #   BENCH_REPEAT    runs of each side, the fastest counts (default 3; the machine may be shared)
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-${STOWKIT_BUILD_ROOT:-$root/build}/win64}
-exe=$build/buildtools/stowkit/stowkitwin.exe
-[ -f "$exe" ] || { echo "bench: $exe is not built (scripts/build.sh win64)" >&2; exit 2; }
-work=${BENCH_DIR:-/tmp/stowkit-bench}
-total_mb=${BENCH_TOTAL_MB:-256}
-files=${BENCH_FILES:-64}
-payload=$work/payload-${total_mb}mb-${files}
+source "$(dirname "$0")/payload.sh" "$@"
 pause_s=5.0
 repeat=${BENCH_REPEAT:-3}
-mkdir -p "$work"
 winpath() { echo "Z:$1" | tr / '\\'; }
-
-if [ ! -f "$payload/.complete" ]; then
-  echo "bench: writing the payload to $payload"
-  rm -rf "$payload"
-  python3 "$root/bench/make_payload.py" "$payload" --total-mb "$total_mb" --files "$files" >/dev/null
-  touch "$payload/.complete"
-fi
 
 export WINEPREFIX=${WINEPREFIX:-$work/wineprefix} WINEDEBUG=-all LC_ALL=C.UTF-8
 /usr/lib/wine/wineserver -p60 2>/dev/null || true  # already running is fine
