@@ -14,6 +14,7 @@
 #include "formatstring.h"
 #include "services/tempname.h"
 #include "services/win32/handles.h"
+#include "services/win32/longpath.h"
 
 namespace {
 
@@ -110,13 +111,13 @@ bool ReadWholeFile(const std::string& path, bool binary, FileBytes& out) {
   out.bytes.clear();
   out.size = 0;
   WIN32_FILE_ATTRIBUTE_DATA info;
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &info)) return false;
+  if (!FileAttributesExAnyLength(path, info)) return false;
   if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
   unsigned long long size =
       (static_cast<unsigned long long>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
   if (size > std::numeric_limits<size_t>::max() - kTrailingZeros) return false;
 
-  UniqueStdioFile file(std::fopen(path.c_str(), binary ? "rb" : "r"));
+  UniqueStdioFile file(OpenFileAnyLength(path, binary ? "rb" : "r"));
   if (!file) return false;
   std::vector<unsigned char> buffer;
   try {

@@ -31,7 +31,7 @@ void ReportText(const std::string& text);
 // "\nFatal error: failed to locate temporary filename '%s'\n") when no name can be found.
 std::string MakeTempFileName();
 
-// The whole file followed by 6 zero bytes (so the buffer also ends an 8-bit or 16-bit text);
+// The whole file (its path of any length) followed by 6 zero bytes (so the buffer also ends an 8-bit or 16-bit text);
 // size is the number of bytes read. False when the file cannot be examined, opened, allocated
 // for or read completely.
 struct FileBytes {

@@ -1,0 +1,74 @@
+#include "services/win32/longpath.h"
+
+#include "platform.h"
+#include "services/pathform.h"
+
+namespace {
+
+// GetFullPathNameW with a buffer that grows until the path fits; empty on failure.
+std::wstring FullPath(const std::wstring& path) {
+  std::wstring full(MAX_PATH, L'\0');
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
+    if (length == 0) return std::wstring();
+    if (length < full.size()) {
+      full.resize(length);
+      return full;
+    }
+    full.assign(length + 1, L'\0');  // length counts the terminator when it did not fit
+  }
+  return std::wstring();
+}
+
+// The extended form when the path needs it and has one; empty when the 8-bit call is to be used.
+std::wstring WideFormIfLong(const std::string& path) {
+  if (IsPlainLengthPath(path)) return std::wstring();
+  DWORD error = GetLastError();
+  std::wstring wide = ExtendedPath(path);
+  if (wide.empty()) SetLastError(error);
+  return wide;
+}
+
+}  // namespace
+
+bool IsPlainLengthPath(const std::string& path) {
+  if (path.size() > kPlainPathMaxChars) return false;
+  std::wstring full = FullPath(client_platform::AnsiToWide(path));
+  return full.size() <= kPlainPathMaxChars;
+}
+
+std::wstring ExtendedPath(const std::string& path) {
+  std::wstring wide = client_platform::AnsiToWide(path);
+  // A zero inside would end the name early, naming another file.
+  if (wide.empty() || wide.find(L'\0') != std::wstring::npos) return std::wstring();
+  std::wstring full = FullPath(wide);
+  if (full.empty()) return std::wstring();
+  return ExtendedLengthForm(full);
+}
+
+FILE* OpenFileAnyLength(const std::string& path, const char* mode) {
+  std::wstring wide = WideFormIfLong(path);
+  if (wide.empty()) return std::fopen(path.c_str(), mode);
+  std::wstring wideMode(mode, mode + std::char_traits<char>::length(mode));
+  return _wfopen(wide.c_str(), wideMode.c_str());
+}
+
+HANDLE CreateFileAnyLength(const std::string& path, DWORD access, DWORD share, DWORD disposition,
+                           DWORD flags) {
+  std::wstring wide = WideFormIfLong(path);
+  if (wide.empty()) {
+    return CreateFileA(path.c_str(), access, share, nullptr, disposition, flags, nullptr);
+  }
+  return CreateFileW(wide.c_str(), access, share, nullptr, disposition, flags, nullptr);
+}
+
+DWORD FileAttributesAnyLength(const std::string& path) {
+  std::wstring wide = WideFormIfLong(path);
+  return wide.empty() ? GetFileAttributesA(path.c_str()) : GetFileAttributesW(wide.c_str());
+}
+
+BOOL FileAttributesExAnyLength(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& data) {
+  std::wstring wide = WideFormIfLong(path);
+  if (wide.empty()) return GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
+  return GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data);
+}

@@ -1,0 +1,25 @@
+// Files named by ANSI paths of any length. The 8-bit file functions stop at 260 characters, so a
+// longer path goes to the wide functions in its extended-length form; a shorter one keeps the
+// 8-bit call it always had.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+// Whether the path, and the full path it stands for, fit the plain form of the file functions.
+bool IsPlainLengthPath(const std::string& path);
+
+// The extended-length form of the full path (relative paths taken from the current directory),
+// converted through the ANSI code page. Empty when the path has no such form.
+std::wstring ExtendedPath(const std::string& path);
+
+// fopen, CreateFileA, GetFileAttributesA and GetFileAttributesExA for a path of any length. A long
+// path without an extended form goes to the 8-bit function unchanged, which then gives the
+// error it always gave.
+FILE* OpenFileAnyLength(const std::string& path, const char* mode);
+HANDLE CreateFileAnyLength(const std::string& path, DWORD access, DWORD share, DWORD disposition,
+                           DWORD flags);
+DWORD FileAttributesAnyLength(const std::string& path);
+BOOL FileAttributesExAnyLength(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& data);
