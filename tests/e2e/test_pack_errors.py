@@ -1,6 +1,7 @@
 """Pack mode under Wine: how failures are reported (one box, or standard error with -quiet),
 the exit statuses, and what is left on disk after each kind of failure."""
 
+import gzip
 import os
 import re
 import unittest
@@ -218,19 +219,62 @@ class ResourcePhaseReportsTest(PackErrorCase):
                 self.assertEqual({k[0] for k in res}, {"KIT_FILES", kits.RT_VERSION})
                 self.assertTrue(os.path.isdir(self.path("tempfile.ico")))
 
-    def test_long_source_path_is_reported_whole(self):
-        deep = self.path(*(["e" * 60] * 5))
+    def test_long_paths_of_steering_file_sources_and_icon(self):
+        # Every file the kit is made from lies deeper than the 260-character path limit: the
+        # steering file (named relative to the working directory), a compressed and a stored
+        # member and the icon. The temporary files go to a folder of their own so that none
+        # left behind goes unseen.
+        rel = os.path.join(*(["e" * 60] * 5))
+        deep = self.path(rel)
         os.makedirs(deep)
-        source = h.winpath(os.path.join(deep, "a.txt"))
-        self.write(os.path.join(deep, "a.txt"), b"x")
-        self.write("long.ini", "[FILES]\r\nF1 = a , %s\r\n" % source)
-        r = self.pack("-create:k.exe", "long.ini", "-quiet")
-        self.assertEqual(r.exit_code, 1, kits.brief(r))
-        self.assertRegex(lines(r.stderr), re.compile(
-            r"\A\n-- file open error in installer input file '%s' \n 0x000000CE :  [^\n]+\n\Z"
-            % re.escape(source)))
-        self.assertFalse(os.path.exists(self.path("k.exe")))
+        os.makedirs(self.path("tmp"))
+        wdeep = h.winpath(deep)
+        ico = kits.make_ico([40, 50])
+        self.write(os.path.join(deep, "a.txt"), b"long path payload\r\n" * 500)
+        self.write(os.path.join(deep, "b.bin"), bytes(range(256)) * 3)
+        self.write(os.path.join(deep, "i.ico"), ico)
+        steering = ("[INFO]\r\nDESCRIPTION = Deep Kit\r\nICON = %s\\i.ico\r\n[FILES]\r\n"
+                    "F1 = a.txt , %s\\a.txt\r\nF2 = b.bin , %s\\b.bin , COMPRESS=0\r\n"
+                    % (rel.replace("/", "\\"), wdeep, wdeep))
+        self.write(os.path.join(deep, "kit.ini"), steering)
+        ini = rel.replace("/", "\\") + "\\kit.ini"
+        for path in (ini, wdeep + "\\i.ico", wdeep + "\\a.txt"):
+            self.assertGreater(len(path), 300)
+        env = {"TMP": h.winpath(self.path("tmp")), "TEMP": h.winpath(self.path("tmp"))}
+        r = h.run(self.exe, ["-create:k.exe", ini], cwd=self.dir, env=env)
+        self.assertEqual(r.exit_code, 0, kits.brief(r))
+        self.assertEqual(r.boxes, [], kits.brief(r))
+        self.assertEqual(os.listdir(self.path("tmp")), [])
+        self.assertEqual(sorted(os.listdir(deep)), ["a.txt", "b.bin", "i.ico", "kit.ini"])
+        res = kits.read_resources(self.path("k.exe"))
+        control = kits.gunzip_if_magic(res[("KIT_FILES", "KIT.INFO", kits.UK)])
+        self.assertEqual(control, kits.utf16(steering))
+        self.assertEqual(gzip.decompress(res[("KIT_FILES", "F1", kits.UK)]), b"long path payload\r\n" * 500)
+        self.assertEqual(res[("KIT_FILES", "F2", kits.UK)], bytes(range(256)) * 3)
+        self.assertEqual(len(res[(kits.RT_GROUP_ICON, 99, 0)]), 6 + 14 * 2)
+        self.assertEqual(res[(kits.RT_ICON, 2, kits.UK)], bytes([2]) * 50)
 
+        # Long paths that name nothing are reported whole, with the system's reason.
+        missing = wdeep + "\\missing.txt"
+        self.write("long.ini", "[FILES]\r\nF1 = a , %s\r\n" % missing)
+        self.write(os.path.join(deep, "noicon.ini"), "[INFO]\r\nICON = %s\\none.ico\r\n" % wdeep)
+        cases = [
+            ("long.ini", 1, r"\n-- file open error in installer input file '%s' \n 0x00000002 :  [^\n]+\n"
+             % re.escape(missing)),
+            (ini[:-len("kit.ini")] + "none.ini", 1, r"\n-- error reading steering file '%s' \n 0x00000002 : [^\n]+\n"
+             % re.escape(ini[:-len("kit.ini")] + "none.ini")),
+            (wdeep + "\\noicon.ini", 2, r"\n-- resource update error in icon file '%s' \n 0x00000002 : [^\n]+\n"
+             % re.escape(wdeep + "\\none.ico")),
+        ]
+        for steering_path, status, pattern in cases:
+            with self.subTest(steering=steering_path[-20:]):
+                r = self.pack("-create:m.exe", steering_path, "-quiet")
+                self.assertEqual(r.exit_code, status, kits.brief(r))
+                self.assertRegex(lines(r.stderr), re.compile(r"\A" + pattern + r"\Z"))
+                if status == 1:
+                    self.assertFalse(os.path.exists(self.path("m.exe")))
+                else:
+                    self.assert_plain_copy("m.exe")
 
 if __name__ == "__main__":
     unittest.main()

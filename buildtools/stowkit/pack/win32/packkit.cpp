@@ -15,6 +15,7 @@
 #include "pack/win32/packwin32.h"
 #include "services/kitformat.h"
 #include "services/win32/handles.h"
+#include "services/win32/longpath.h"
 #include "services/win32/services.h"
 #include "services/win32/win32util.h"
 
@@ -87,8 +88,8 @@ class MemberBuffer {
 
 bool MemberBuffer::ReadWhole(const std::string& path) {
   size_ = 0;
-  UniqueFileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  UniqueFileHandle file(CreateFileAnyLength(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN));
   if (!file) return false;
   LARGE_INTEGER length;
   if (!GetFileSizeEx(file.get(), &length)) return false;
@@ -156,7 +157,7 @@ bool KitWriter::Record(const char* name, const void* data, size_t size, const st
 
 bool KitWriter::CompressFile(const std::string& source) {
   std::string temp = MakeTempFileName();
-  UniqueStdioFile input(std::fopen(source.c_str(), "rb"));
+  UniqueStdioFile input(OpenFileAnyLength(source, "rb"));
   if (!input) {
     Append("\n--- open failure on '%s' \n %s", source);
     return false;
@@ -318,9 +319,12 @@ int PackKit(HINSTANCE instance, BasicCommandLineCursor<char>& cursor, const char
       break;
   }
 
-  Win32SteeringPlatform platform;
-  SteeringResult steering =
-      ReadSteeringFile(settings.steeringPath, settings.keywords, moduleBaseName, platform);
+  SteeringResult steering;
+  {
+    // Gone before any end of the run, with the profile copy of a long steering file.
+    Win32SteeringPlatform platform;
+    steering = ReadSteeringFile(settings.steeringPath, settings.keywords, moduleBaseName, platform);
+  }
   report.caption = steering.caption;
   if (steering.fatal != TranslateStatus::kOk) EndWithTranslationFailure(steering.fatal);
   if (!steering.errorText.empty()) {

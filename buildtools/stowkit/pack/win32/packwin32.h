@@ -10,6 +10,7 @@
 #include "pack/kitlimit.h"
 #include "pack/steering.h"
 #include "pack/systemerror.h"
+#include "services/win32/services.h"
 
 // The system's text for an error code (FormatMessageA), without its final line end; empty
 // when the system has none.
@@ -25,6 +26,10 @@ std::string Utf16ToAnsi(const std::u16string& text);
 // The steering-file reads through the platform's profile reader.
 class Win32SteeringPlatform : public SteeringPlatform {
  public:
+  Win32SteeringPlatform() = default;
+  ~Win32SteeringPlatform() override;  // removes the profile copy of a long steering file
+  Win32SteeringPlatform(const Win32SteeringPlatform&) = delete;
+  Win32SteeringPlatform& operator=(const Win32SteeringPlatform&) = delete;
   bool ReadSteeringBytes(const std::string& path, std::vector<uint8_t>& bytes,
                          SystemError& error) override;
   std::u16string AnsiToUtf16(const std::string& text) override;
@@ -33,6 +38,17 @@ class Win32SteeringPlatform : public SteeringPlatform {
                             const std::string& defaultValue, size_t maxChars) override;
   std::vector<std::string> ProfileKeys(const std::string& path, const char* section) override;
   bool PathExists(const std::string& path, SystemError& error) override;
+
+ private:
+  // The profile reader takes plain-length paths only, so a longer steering file is read through
+  // a temporary copy of the bytes just read; false with the error when it cannot be made.
+  bool MakeProfileCopy(const FileBytes& file, SystemError& error);
+  // The file to give the profile reader for path; null for a long path without a copy, which
+  // then reads as empty (its failed read has been reported).
+  const std::string* ProfilePath(const std::string& path) const;
+
+  std::string longPath_;  // the steering file when its path is too long for the profile reader
+  std::string copyPath_;  // its copy, once made
 };
 
 // A pending resource update of the output file: committed only by Commit, discarded otherwise

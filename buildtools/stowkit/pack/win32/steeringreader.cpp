@@ -1,9 +1,14 @@
 // The steering file through the platform's profile reader. Buffers grow until a value or a key
 // list fits, so nothing is cut into another path and every [FILES] key is seen; only
-// DESCRIPTION keeps its 255-character limit.
+// DESCRIPTION keeps its 255-character limit. The profile reader takes plain-length paths
+// only, so a longer steering file is read through a temporary copy of its bytes.
 #include <windows.h>
 
+#include <cstdio>
+
 #include "pack/win32/packwin32.h"
+#include "services/win32/handles.h"
+#include "services/win32/longpath.h"
 #include "services/win32/services.h"
 
 namespace {
@@ -13,13 +18,44 @@ constexpr DWORD kMaxProfileBuffer = 64u * 1024 * 1024;
 
 bool Win32SteeringPlatform::ReadSteeringBytes(const std::string& path, std::vector<uint8_t>& bytes,
                                               SystemError& error) {
+  bool longPath = !IsPlainLengthPath(path);
+  if (longPath) longPath_ = path;
   FileBytes file;
   if (!ReadWholeFile(path, true, file)) {
     error = CaptureSystemError();
     return false;
   }
+  if (longPath && !MakeProfileCopy(file, error)) return false;
   bytes.assign(file.bytes.begin(), file.bytes.begin() + file.size);
   return true;
+}
+
+Win32SteeringPlatform::~Win32SteeringPlatform() {
+  if (!copyPath_.empty()) DeleteFileA(copyPath_.c_str());
+}
+
+bool Win32SteeringPlatform::MakeProfileCopy(const FileBytes& file, SystemError& error) {
+  std::string copy = MakeTempFileName();
+  if (!IsPlainLengthPath(copy)) {
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    error = CaptureSystemError();
+    return false;
+  }
+  UniqueStdioFile out(std::fopen(copy.c_str(), "wb"));
+  bool written = out && std::fwrite(file.data(), 1, file.size, out.get()) == file.size;
+  if (!out || !out.reset() || !written) {
+    if (GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_WRITE_FAULT);
+    error = CaptureSystemError();
+    DeleteFileA(copy.c_str());
+    return false;
+  }
+  copyPath_ = copy;
+  return true;
+}
+
+const std::string* Win32SteeringPlatform::ProfilePath(const std::string& path) const {
+  if (longPath_.empty() || path != longPath_) return &path;
+  return copyPath_.empty() ? nullptr : &copyPath_;
 }
 
 std::u16string Win32SteeringPlatform::AnsiToUtf16(const std::string& text) {
@@ -33,11 +69,16 @@ std::string Win32SteeringPlatform::Utf16ToAnsi(const std::u16string& text) {
 std::string Win32SteeringPlatform::ProfileString(const std::string& path, const char* section,
                                                  const char* key, const std::string& defaultValue,
                                                  size_t maxChars) {
+  const std::string* file = ProfilePath(path);
+  if (file == nullptr) {
+    return maxChars && defaultValue.size() > maxChars ? defaultValue.substr(0, maxChars)
+                                                      : defaultValue;
+  }
   DWORD size = maxChars ? static_cast<DWORD>(maxChars + 1) : 4096;
   for (;;) {
     std::string buffer(size, '\0');
     DWORD length = GetPrivateProfileStringA(section, key, defaultValue.c_str(), &buffer[0], size,
-                                            path.c_str());
+                                            file->c_str());
     // A value that fills the buffer to its last character may have been cut.
     if (maxChars || length + 1 < size || size >= kMaxProfileBuffer) {
       buffer.resize(length < size ? length : size - 1);
@@ -49,11 +90,13 @@ std::string Win32SteeringPlatform::ProfileString(const std::string& path, const 
 
 std::vector<std::string> Win32SteeringPlatform::ProfileKeys(const std::string& path,
                                                             const char* section) {
+  const std::string* file = ProfilePath(path);
+  if (file == nullptr) return {};
   DWORD size = 4096;
   for (;;) {
     std::string buffer(size, '\0');
     DWORD length =
-        GetPrivateProfileStringA(section, nullptr, "", &buffer[0], size, path.c_str());
+        GetPrivateProfileStringA(section, nullptr, "", &buffer[0], size, file->c_str());
     // A cut list comes back as size - 2 characters (without its final terminator under some
     // readers), so only a shorter one is known to be whole.
     if (length + 2 < size || size >= kMaxProfileBuffer) {
@@ -74,7 +117,7 @@ std::vector<std::string> Win32SteeringPlatform::ProfileKeys(const std::string& p
 bool Win32SteeringPlatform::PathExists(const std::string& path, SystemError& error) {
   // The file-attribute query rather than the shell's path test, which refuses any path beyond
   // 260 characters before asking the file system.
-  if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+  if (FileAttributesAnyLength(path) != INVALID_FILE_ATTRIBUTES) return true;
   error = CaptureSystemError();
   return false;
 }
