@@ -328,5 +328,37 @@ class KitContentsTest(PackCase):
         self.assertTrue(text.startswith(utf16("[INFO]\r\nDESCRIPTION=Caf\u00e9 \u20ac\r\n")))
 
 
+class ConcurrentPackersTest(PackCase):
+    def test_packers_started_together_never_share_a_temporary_file(self):
+        # Packers started in the same second share the temporary-name prefix; each kit must
+        # still carry only its own control file and members, and nothing may be left over.
+        from concurrent.futures import ThreadPoolExecutor
+        shared_temp = self.path("temp")
+        os.makedirs(shared_temp)
+        count = 10
+        for n in range(count):
+            self.write("s%d/member.txt" % n, ("packer %d " % n) * 3000)
+            self.write("s%d/kit.ini" % n, "[INFO]\r\nDESCRIPTION = kit number %d\r\n[FILES]\r\n"
+                       "F1 = member.txt , member.txt\r\n" % n)
+
+        def pack(n):
+            cwd = self.path("s%d" % n)
+            return h.run(self.exe, ["-create:kit.exe", "kit.ini", "-quiet"], cwd=cwd,
+                         env={"TMP": h.winpath(shared_temp), "TEMP": h.winpath(shared_temp)},
+                         timeout=120)
+
+        with ThreadPoolExecutor(max_workers=count) as pool:
+            results = list(pool.map(pack, range(count)))
+        for n, result in enumerate(results):
+            with self.subTest(packer=n):
+                self.assertEqual(result.exit_code, 0, brief(result))
+                res = read_resources(self.path("s%d" % n, "kit.exe"))
+                control = gunzip_if_magic(res[("KIT_FILES", "KIT.INFO", UK)])
+                self.assertIn(utf16("DESCRIPTION = kit number %d\r\n" % n)[2:], control)
+                self.assertEqual(gunzip_if_magic(res[("KIT_FILES", "F1", UK)]),
+                                 (("packer %d " % n) * 3000).encode())
+        self.assertEqual(os.listdir(shared_temp), [])
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -160,12 +160,14 @@ bool KitWriter::CompressFile(const std::string& source) {
   UniqueStdioFile input(OpenFileAnyLength(source, "rb"));
   if (!input) {
     Append("\n--- open failure on '%s' \n %s", source);
+    DeleteFileA(temp.c_str());
     return false;
   }
   UniqueGzFile gz(gzopen(temp.c_str(), "wb6 "));
   if (!gz) {
     input.reset();
     errorText_ += FormatToString("can't gzopen '%s'", temp.c_str());
+    DeleteFileA(temp.c_str());
     return false;
   }
   CompressToGzip(input, gz);
@@ -199,6 +201,7 @@ bool KitWriter::StoreControlFile(const std::u16string& text, bool compress,
     bool written = out && std::fwrite(bytes.data(), 1, bytes.size(), out.get()) == bytes.size();
     if (!out || !out.reset() || !written) {
       Append("\n--- create failure on temporary file '%s' \n %s", plain);
+      DeleteFileA(packed.c_str());
       DeleteFileA(plain.c_str());
       return false;
     }
@@ -206,14 +209,17 @@ bool KitWriter::StoreControlFile(const std::u16string& text, bool compress,
   UniqueStdioFile input(std::fopen(plain.c_str(), "rb"));
   if (!input) {
     Append("\n--- open failure on '%s' \n %s", plain);
+    DeleteFileA(packed.c_str());
     DeleteFileA(plain.c_str());
     return false;
   }
-  std::remove(packed.c_str());
+  // The packed name is held by its empty file since MakeTempFileName; gzopen truncates it.
+  // Removing it first would let another packer take the name in between.
   UniqueGzFile gz(gzopen(packed.c_str(), "wb6 "));
   if (!gz) {
     input.reset();
     errorText_ += FormatToString("can't gzopen '%s'", packed.c_str());
+    DeleteFileA(packed.c_str());
     DeleteFileA(plain.c_str());
     return false;
   }

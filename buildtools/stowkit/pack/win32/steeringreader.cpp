@@ -37,6 +37,7 @@ Win32SteeringPlatform::~Win32SteeringPlatform() {
 bool Win32SteeringPlatform::MakeProfileCopy(const FileBytes& file, SystemError& error) {
   std::string copy = MakeTempFileName();
   if (!IsPlainLengthPath(copy)) {
+    DeleteFileA(copy.c_str());
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
     error = CaptureSystemError();
     return false;

@@ -101,8 +101,9 @@ bool ReadControlFile(std::string& text) {
     } else {
       error = FormatToString("failed to re-read uncompressed kit.info ('%s')", plainName.c_str());
     }
-    DeleteFileA(plainName.c_str());
   }
+  // Both names were claimed as files by MakeTempFileName, whatever happened since.
+  DeleteFileA(plainName.c_str());
   DeleteFileA(storedName.c_str());
   if (!error.empty()) {
     ShowRunnerMessage(error);
@@ -145,6 +146,7 @@ void ExtractMember(const KitMember& member) {
   FILE* file = std::fopen(copy.c_str(), "wb");
   if (!file) {
     ShowRunnerMessage(FormatToString("Open for write failed on kit file '%s'", copy.c_str()));
+    DeleteFileA(copy.c_str());  // the name's empty file, if it could be made at all
     return;
   }
   bool written = size == 0 || std::fwrite(data, 1, static_cast<size_t>(size), file) ==

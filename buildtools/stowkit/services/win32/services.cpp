@@ -28,12 +28,16 @@ bool IsExistingDirectory(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// A name counts as free only when the file system says it does not exist; any other failure
-// (access denied, a malformed name) passes the name over rather than risk reusing it.
-bool MayExist(const std::string& path) {
-  if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
-  DWORD error = GetLastError();
-  return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+// Takes a free name by creating the file (CREATE_NEW fails when anything has that name). Two
+// packers or kits started in the same second share the prefix and the directory; a name that
+// were only looked at would be handed to both between one's choosing it and its first write,
+// and one process would write over the other's data.
+bool TakenOrClaimed(const std::string& path) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return true;  // exists, or cannot be made: pass it over
+  CloseHandle(file);
+  return false;
 }
 
 std::string CurrentDirectory() {
@@ -95,11 +99,11 @@ std::string MakeTempFileName() {
     state.prefix = TempNamePrefix(static_cast<uint32_t>(std::time(nullptr)));
     state.started = true;
   }
-  TempNameProbes probes{IsExistingDirectory, MayExist};
+  TempNameProbes probes{IsExistingDirectory, TakenOrClaimed};
   std::string directory =
       ChooseTempDirectory(std::getenv("TMP"), std::getenv("TEMP"), CurrentDirectory(), probes);
   std::string name = state.sequence.NextName(directory, state.prefix, probes);
-  if (name.empty() || MayExist(name)) {
+  if (name.empty()) {
     ReportText(FormatToString("\nFatal error: failed to locate temporary filename '%s'\n",
                               name.c_str()));
     ExitWithStatus(kNoTempNameStatus);

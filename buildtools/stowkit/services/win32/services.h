@@ -25,9 +25,10 @@ void ReportText(const std::string& text);
 // Ends the process with the given status (open streams are flushed and closed by the runtime).
 [[noreturn]] void ExitWithStatus(int status);
 
-// A new name, in the temporary directory, of a file that does not exist yet:
+// A new name, in the temporary directory, that no other file had:
 // "<dir>\_stowkit_tmp<start time %08X>.<n>" with n counting from 2 within the process.
-// Does not create the file. Ends the process with status 32 (after reporting
+// The name is claimed by creating it as an empty file, so that another process started in the
+// same second cannot be given it too; the caller writes it and deletes it on every path. Ends the process with status 32 (after reporting
 // "\nFatal error: failed to locate temporary filename '%s'\n") when no name can be found.
 std::string MakeTempFileName();
 

@@ -75,7 +75,11 @@ TEST(MakeTempFileName, NamesInTmpCountOnFromTwoAndSkipExistingFiles) {
   EXPECT_EQ(name.find_first_not_of("0123456789ABCDEF", 12), 20u) << name;
   // This test asks first in the process, so the sequence starts at 2.
   EXPECT_EQ(name.substr(20), ".2");
-  EXPECT_EQ(GetFileAttributesA(first.c_str()), INVALID_FILE_ATTRIBUTES) << "must not create it";
+  // The name is held by an empty file, so no other process can be handed it.
+  HANDLE held = CreateFileA(first.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  EXPECT_EQ(held, INVALID_HANDLE_VALUE);
+  if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
 
   const std::string prefix = first.substr(0, first.size() - 1);
   EXPECT_EQ(MakeTempFileName(), prefix + "3");
