@@ -13,6 +13,7 @@
 #include "services/kitformat.h"
 #include "services/win32/handles.h"
 #include "services/win32/services.h"
+#include "services/win32/win32util.h"
 
 namespace {
 
@@ -23,16 +24,6 @@ constexpr int kDefaultSetupErrorFatal = 123;
 // Kits started within the same second each get their own directory: the next seconds' names
 // are tried before giving up.
 constexpr int kWorkingDirectoryTries = 64;
-
-std::string CurrentDirectory() {
-  DWORD needed = GetCurrentDirectoryA(0, nullptr);
-  if (needed == 0) return std::string();
-  std::string dir(needed, '\0');
-  DWORD got = GetCurrentDirectoryA(needed, &dir[0]);
-  if (got == 0 || got >= needed) return std::string();
-  dir.resize(got);
-  return dir;
-}
 
 std::string TempPath() {
   DWORD needed = GetTempPathA(0, nullptr);

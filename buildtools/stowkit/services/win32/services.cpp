@@ -15,6 +15,7 @@
 #include "services/tempname.h"
 #include "services/win32/handles.h"
 #include "services/win32/longpath.h"
+#include "services/win32/win32util.h"
 
 namespace {
 
@@ -40,21 +41,16 @@ bool TakenOrClaimed(const std::string& path) {
   return false;
 }
 
-std::string CurrentDirectory() {
-  DWORD needed = GetCurrentDirectoryA(0, nullptr);
-  if (needed == 0) return ".\\";
-  std::string dir(needed, '\0');
-  DWORD n = GetCurrentDirectoryA(needed, &dir[0]);
-  if (n == 0 || n >= needed) return ".\\";
-  dir.resize(n);
-  return dir;
-}
-
 struct TempNameState {
   bool started = false;
   std::string prefix;
   TempNameSequence sequence;
 };
+
+std::string CurrentDirectoryOrDot() {
+  std::string dir = CurrentDirectory();
+  return dir.empty() ? std::string(".\\") : dir;
+}
 
 TempNameState& TempNames() {
   static TempNameState state;
@@ -101,7 +97,7 @@ std::string MakeTempFileName() {
   }
   TempNameProbes probes{IsExistingDirectory, TakenOrClaimed};
   std::string directory =
-      ChooseTempDirectory(std::getenv("TMP"), std::getenv("TEMP"), CurrentDirectory(), probes);
+      ChooseTempDirectory(std::getenv("TMP"), std::getenv("TEMP"), CurrentDirectoryOrDot(), probes);
   std::string name = state.sequence.NextName(directory, state.prefix, probes);
   if (name.empty()) {
     ReportText(FormatToString("\nFatal error: failed to locate temporary filename '%s'\n",

@@ -13,3 +13,13 @@ std::string ModuleFileName(HMODULE module) {
     buffer.resize(buffer.size() * 2);
   }
 }
+
+std::string CurrentDirectory() {
+  DWORD needed = GetCurrentDirectoryA(0, nullptr);
+  if (needed == 0) return std::string();
+  std::string dir(needed, '\0');
+  DWORD got = GetCurrentDirectoryA(needed, &dir[0]);
+  if (got == 0 || got >= needed) return std::string();
+  dir.resize(got);
+  return dir;
+}

@@ -9,3 +9,6 @@
 // Empty on failure.
 std::string ModuleFileName(HMODULE module);
 
+// The current directory, however long; empty on failure.
+std::string CurrentDirectory();
+
