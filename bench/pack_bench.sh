@@ -13,14 +13,7 @@ set -euo pipefail
 source "$(dirname "$0")/payload.sh" "$@"
 
 ini=$work/bench.ini
-{
-  printf '[INFO]\r\nDESCRIPTION=Benchmark kit\r\nCOMMANDLINE=setup.cmd\r\n[FILES]\r\n'
-  n=0
-  for f in $(cd "$payload" && ls | sort); do
-    n=$((n + 1))
-    printf 'F%d = %s , Z:%s\r\n' "$n" "$f" "$(echo "$payload/$f" | tr / '\\')"
-  done
-} > "$ini"
+steering_for_payload 'DESCRIPTION=Benchmark kit\r\nCOMMANDLINE=setup.cmd\r\n' > "$ini"
 
 export WINEPREFIX=${WINEPREFIX:-$work/wineprefix} WINEDEBUG=-all LC_ALL=C.UTF-8
 /usr/lib/wine/wineserver -p60 2>/dev/null || true  # already running is fine

@@ -18,3 +18,14 @@ if [ ! -f "$payload/.complete" ]; then
   python3 "$root/bench/make_payload.py" "$payload" --total-mb "$total_mb" --files "$files" >/dev/null
   touch "$payload/.complete"
 fi
+
+# Prints a steering file listing every payload file as F1, F2, ... (sorted by name) after the
+# given [INFO] lines.
+steering_for_payload() {
+  printf '[INFO]\r\n%b[FILES]\r\n' "$1"
+  local n=0 f
+  for f in $(cd "$payload" && ls | sort); do
+    n=$((n + 1))
+    printf 'F%d = %s , Z:%s\r\n' "$n" "$f" "$(echo "$payload/$f" | tr / '\\')"
+  done
+}

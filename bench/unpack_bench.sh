@@ -27,14 +27,7 @@ export WINEPREFIX=${WINEPREFIX:-$work/wineprefix} WINEDEBUG=-all LC_ALL=C.UTF-8
 # Packed again only when the payload, the steering file or the packer changed.
 ini=$work/unpack.ini
 kit=$work/unpack-kit.exe
-{
-  printf '[INFO]\r\nDESCRIPTION=Unpack benchmark kit\r\n[FILES]\r\n'
-  n=0
-  for f in $(cd "$payload" && ls | sort); do
-    n=$((n + 1))
-    printf 'F%d = %s , %s\r\n' "$n" "$f" "$(winpath "$payload/$f")"
-  done
-} > "$ini.new"
+steering_for_payload 'DESCRIPTION=Unpack benchmark kit\r\n' > "$ini.new"
 if [ ! -f "$kit" ] || ! cmp -s "$ini" "$ini.new" || [ "$exe" -nt "$kit" ]; then
   mv "$ini.new" "$ini"
   echo "bench: packing $kit"

@@ -25,16 +25,6 @@ constexpr int kDefaultSetupErrorFatal = 123;
 // are tried before giving up.
 constexpr int kWorkingDirectoryTries = 64;
 
-std::string TempPath() {
-  DWORD needed = GetTempPathA(0, nullptr);
-  if (needed == 0) return std::string();
-  std::string path(needed, '\0');
-  DWORD got = GetTempPathA(needed, &path[0]);
-  if (got == 0 || got >= needed) return std::string();
-  path.resize(got);
-  return path;
-}
-
 // A relative log name is resolved now, while the start directory is still the current one, so
 // that every line (and the installer, through INSTALL_LOGFILE) uses the same file outside the
 // working directory, which is deleted at the end.

@@ -14,12 +14,19 @@ std::string ModuleFileName(HMODULE module) {
   }
 }
 
-std::string CurrentDirectory() {
-  DWORD needed = GetCurrentDirectoryA(0, nullptr);
+namespace {
+// Calls of the form Get...A(size, buffer) that report the size they need when asked with 0.
+std::string ReadSizedText(DWORD(WINAPI* get)(DWORD, LPSTR)) {
+  DWORD needed = get(0, nullptr);
   if (needed == 0) return std::string();
-  std::string dir(needed, '\0');
-  DWORD got = GetCurrentDirectoryA(needed, &dir[0]);
+  std::string text(needed, '\0');
+  DWORD got = get(needed, &text[0]);
   if (got == 0 || got >= needed) return std::string();
-  dir.resize(got);
-  return dir;
+  text.resize(got);
+  return text;
 }
+}  // namespace
+
+std::string CurrentDirectory() { return ReadSizedText(GetCurrentDirectoryA); }
+
+std::string TempPath() { return ReadSizedText(GetTempPathA); }

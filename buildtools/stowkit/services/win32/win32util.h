@@ -12,3 +12,6 @@ std::string ModuleFileName(HMODULE module);
 // The current directory, however long; empty on failure.
 std::string CurrentDirectory();
 
+// The system's temporary path with its trailing backslash, however long; empty on failure.
+std::string TempPath();
+
