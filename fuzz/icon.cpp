@@ -6,6 +6,8 @@
 
 #include "pack/icon.h"
 
+using namespace pack;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   IconFile icon;
   std::string reason;

@@ -6,6 +6,8 @@
 
 #include "pack/translate.h"
 
+using namespace pack;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string input(reinterpret_cast<const char*>(data), size);
   size_t first = input.find('\0');

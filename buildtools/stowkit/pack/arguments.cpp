@@ -5,6 +5,8 @@
 #include "formatstring.h"
 #include "services/textutil.h"
 
+namespace pack {
+
 const char* const kVersionKeys[11] = {"INAME",    "VERSION",     "PNAME",      "PVERSION",
                                       "APPLICATION", "COMMENTS", "PRIVATE",    "SPECIAL",
                                       "TRADEMARKS", "COPYRIGHT", "COMPANY"};
@@ -189,3 +191,5 @@ std::string UsageText(const std::string& programName) {
   text.replace(at, 2, programName);
   return text;
 }
+
+}  // namespace pack

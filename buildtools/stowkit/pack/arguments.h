@@ -8,6 +8,8 @@
 #include "commandline.h"
 #include "pack/translate.h"
 
+namespace pack {
+
 // What the command line sets for one pack run.
 struct PackSettings {
   std::string outputPath;
@@ -46,3 +48,5 @@ ArgumentResult ReadPackArguments(BasicCommandLineCursor<char>& helpScan,
 
 // The usage text with the program name in both places.
 std::string UsageText(const std::string& programName);
+
+}  // namespace pack

@@ -4,6 +4,8 @@
 
 #include "formatstring.h"
 
+namespace pack {
+
 namespace {
 constexpr size_t kHeaderBytes = 6;
 constexpr size_t kFileEntryBytes = 16;
@@ -91,3 +93,5 @@ ByteVector BuildIconFile(const std::vector<GroupEntry>& entries,
   for (const ByteVector& image : images) out.insert(out.end(), image.begin(), image.end());
   return out;
 }
+
+}  // namespace pack

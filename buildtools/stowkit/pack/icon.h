@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "pack/bytewriter.h"
+#include "services/bytewriter.h"
+
+namespace pack {
 
 // One image of an .ico file: the first 12 bytes of its directory entry (width, height, colour
 // count, reserved, planes, bit count, bytes in resource) and where its bytes lie in the file.
@@ -44,3 +46,5 @@ bool ParseGroupDirectory(const uint8_t* data, size_t size, std::vector<GroupEntr
 // as 0, sizes and offsets taken from the images themselves.
 ByteVector BuildIconFile(const std::vector<GroupEntry>& entries,
                          const std::vector<ByteVector>& images);
+
+}  // namespace pack

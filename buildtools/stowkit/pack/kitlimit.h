@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+namespace pack {
+
 constexpr uint64_t kMegabyte = 1024 * 1024;
 // 32-bit packer: measured with the 64-bit build under Wine, the peak resident set is 2.0 x the
 // resource data + 10 MB (182 MB kit: 376 MB; 257 MB kit: 525 MB), and the commit needs one
@@ -43,3 +45,5 @@ class KitBudget {
 
 // The error-text line for a resource that does not fit (what, e.g. the member's source path).
 std::string KitTooLargeText(const KitBudget& budget, uint64_t bytes, const std::string& what);
+
+}  // namespace pack

@@ -1,10 +1,10 @@
 #include "pack/numbers.h"
 
-namespace {
+namespace pack {
+
 bool IsScanSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
-}  // namespace
 
 bool ScanDecimal(const std::string& text, size_t& pos, int64_t& value) {
   size_t at = pos;
@@ -36,3 +36,5 @@ bool IsExactZero(const std::string& value) {
   while (pos < value.size() && IsScanSpace(value[pos])) ++pos;
   return pos == value.size() && number == 0;
 }
+
+}  // namespace pack

@@ -6,6 +6,11 @@
 #include <cstdint>
 #include <string>
 
+namespace pack {
+
+// The blanks scanf skips before a number (and a "%c" conversion after " " skips).
+bool IsScanSpace(char c);
+
 // Saturating bounds: a number too large to hold reads as the bound, never wraps.
 constexpr int64_t kNumberMax = INT64_C(999999999999999999);
 
@@ -21,3 +26,5 @@ int64_t ProfileNumber(const std::string& value, int64_t defaultValue);
 // The COMPRESS option rule: the value reads as exactly one decimal integer, blanks around it
 // allowed and nothing else after it, and that integer is 0.
 bool IsExactZero(const std::string& value);
+
+}  // namespace pack

@@ -5,6 +5,8 @@
 #include "services/kitformat.h"
 #include "services/textutil.h"
 
+namespace pack {
+
 namespace {
 constexpr size_t kDescriptionChars = 255;
 }
@@ -15,18 +17,7 @@ std::string SteeringFilePath(const std::string& path) {
 }
 
 std::u16string DecodeSteeringText(const std::vector<uint8_t>& bytes, SteeringPlatform& platform) {
-  if (bytes.size() >= 4 && bytes[0] == 0xFF && bytes[1] == 0xFE && bytes[3] == 0) {
-    std::u16string text;
-    // A last odd byte is a unit of its own: the zero bytes after a file read whole give it
-    // its high byte.
-    for (size_t at = 2; at < bytes.size(); at += 2) {
-      unsigned high = at + 1 < bytes.size() ? bytes[at + 1] : 0;
-      char16_t unit = static_cast<char16_t>(bytes[at] | (high << 8));
-      if (unit == 0) break;
-      text.push_back(unit);
-    }
-    return text;
-  }
+  if (IsUtf16Text(bytes.data(), bytes.size())) return Utf16TextAfterMark(bytes.data(), bytes.size());
   std::string text;
   for (uint8_t byte : bytes) {
     if (byte == 0) break;
@@ -120,3 +111,5 @@ SteeringResult ReadSteeringFile(const std::string& path, const KeywordTable& key
   }
   return result;
 }
+
+}  // namespace pack

@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "pack/systemerror.h"
+#include "services/systemerror.h"
 #include "pack/translate.h"
+
+namespace pack {
 
 class SteeringPlatform {
  public:
@@ -63,3 +65,5 @@ SteeringResult ReadSteeringFile(const std::string& path, const KeywordTable& key
 void HandleFilesEntry(const std::string& key, const std::string& value,
                       const KeywordTable& keywords, SteeringPlatform& platform,
                       SteeringResult& result);
+
+}  // namespace pack

@@ -1,14 +1,13 @@
 #include "pack/translate.h"
 
 #include "formatstring.h"
+#include "pack/numbers.h"
+
+namespace pack {
 
 namespace {
 
 constexpr int kReplacementLimit = 100;
-
-bool IsScanSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 
 // What scanning "\0%3o" at the backslash reads: blanks are skipped before the number (they do
 // not count towards its width), then at most three characters of an optionally signed octal
@@ -89,3 +88,5 @@ int TranslateFailureExitStatus(TranslateStatus status) {
   }
   return 0;
 }
+
+}  // namespace pack

@@ -6,6 +6,8 @@
 #include <map>
 #include <string>
 
+namespace pack {
+
 // Key text ("<KEYWORD>" or "[KEYWORD]", upper case) to replacement text, in byte-wise
 // ascending key order, so every angle-bracket form is applied before every square one.
 using KeywordTable = std::map<std::string, std::string>;
@@ -31,3 +33,5 @@ int TranslateFailureExitStatus(TranslateStatus status);
 
 // Upper-cases ASCII letters only (bytes above 127 are left as the code page has them).
 std::string UpperAscii(std::string text);
+
+}  // namespace pack

@@ -3,6 +3,8 @@
 #include "formatstring.h"
 #include "pack/numbers.h"
 
+namespace pack {
+
 namespace {
 
 constexpr uint32_t kLanguageCodePage = 0x080904B0;
@@ -200,3 +202,5 @@ bool BuildVersionResourceBytes(const VersionInputs& inputs, const AnsiToUtf16Fun
   out = root.Bytes();
   return true;
 }
+
+}  // namespace pack

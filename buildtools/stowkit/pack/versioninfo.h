@@ -7,7 +7,9 @@
 #include <map>
 #include <string>
 
-#include "pack/bytewriter.h"
+#include "services/bytewriter.h"
+
+namespace pack {
 
 using AnsiToUtf16Function = std::function<std::u16string(const std::string&)>;
 
@@ -50,3 +52,5 @@ std::string PathFileName(const std::string& path);
 
 // A Latin-1 conversion (each byte one code unit), for builds without a code-page service.
 std::u16string Latin1ToUtf16(const std::string& text);
+
+}  // namespace pack

@@ -126,16 +126,7 @@ std::string SubstituteKitArguments(const std::string& command, const std::string
 }
 
 std::string DecodeControlFile(const unsigned char* data, size_t size, const AnsiConverter& toAnsi) {
-  auto byteAt = [&](size_t i) -> unsigned { return i < size ? data[i] : 0u; };
-  if (byteAt(0) == 0xFF && byteAt(1) == 0xFE && byteAt(3) == 0) {
-    std::u16string units;
-    for (size_t i = 2; i < size; i += 2) {
-      char16_t unit = static_cast<char16_t>(byteAt(i) | (byteAt(i + 1) << 8));
-      if (unit == 0) break;
-      units.push_back(unit);
-    }
-    return toAnsi(units);
-  }
+  if (IsUtf16Text(data, size)) return toAnsi(Utf16TextAfterMark(data, size));
   size_t length = 0;
   while (length < size && data[length] != 0) ++length;
   return std::string(reinterpret_cast<const char*>(data), length);

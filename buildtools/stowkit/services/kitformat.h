@@ -26,4 +26,10 @@ constexpr const char* kFilesSection = "FILES";
 constexpr unsigned char kGzipMagic0 = 0x1F;
 constexpr unsigned char kGzipMagic1 = 0x8B;
 
+// Both modes move gzip data in blocks of this size.
+constexpr unsigned kGzipBlock = 16384;
+// Every read and write is a system call, and an expensive one under Wine: larger stream
+// buffers let the blocks pass with a fraction of them.
+constexpr unsigned kStreamBuffer = 256 * 1024;
+
 }  // namespace kitformat

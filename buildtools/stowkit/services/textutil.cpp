@@ -30,3 +30,18 @@ std::vector<std::string> SplitText(const std::string& separators, const std::str
     start = cut + 1;
   }
 }
+
+bool IsUtf16Text(const unsigned char* data, size_t size) {
+  return size >= 2 && data[0] == 0xFF && data[1] == 0xFE && (size < 4 || data[3] == 0);
+}
+
+std::u16string Utf16TextAfterMark(const unsigned char* data, size_t size) {
+  std::u16string text;
+  for (size_t at = 2; at < size; at += 2) {
+    unsigned high = at + 1 < size ? data[at + 1] : 0;
+    char16_t unit = static_cast<char16_t>(data[at] | (high << 8));
+    if (unit == 0) break;
+    text.push_back(unit);
+  }
+  return text;
+}

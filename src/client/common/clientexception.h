@@ -56,3 +56,5 @@ constexpr int kUnhandledClientExceptionStatus = 255;
 // Message-box styles the programs use.
 constexpr unsigned kMbSystemModal = 0x1000;
 constexpr unsigned kMbIconWarning = 0x30;
+// Every report box of stowkitwin: task-modal (0x2000), warning icon, OK button alone.
+constexpr unsigned kReportBoxStyle = 0x2000 | kMbIconWarning;

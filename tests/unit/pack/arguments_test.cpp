@@ -3,6 +3,8 @@
 
 #include "pack/arguments.h"
 
+using namespace pack;
+
 namespace {
 
 struct Parsed {

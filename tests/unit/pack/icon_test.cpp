@@ -3,6 +3,8 @@
 
 #include "pack/icon.h"
 
+using namespace pack;
+
 namespace {
 
 // An .ico file with the given image sizes; image n is filled with the byte n.

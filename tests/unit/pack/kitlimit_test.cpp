@@ -3,6 +3,8 @@
 
 #include "pack/kitlimit.h"
 
+using namespace pack;
+
 namespace {
 
 TEST(KitBudget, TakesUpToTheLimitAndNeverWraps) {

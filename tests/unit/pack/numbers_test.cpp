@@ -3,6 +3,8 @@
 
 #include "pack/numbers.h"
 
+using namespace pack;
+
 namespace {
 
 TEST(ProfileNumber, NumberAtTheStart) {

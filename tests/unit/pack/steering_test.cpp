@@ -6,6 +6,8 @@
 #include "pack/steering.h"
 #include "pack/versioninfo.h"
 
+using namespace pack;
+
 namespace {
 
 // A profile reader over fixed sections; files "exist" when listed.
@@ -82,7 +84,7 @@ TEST(SteeringFile, DecodesUtf16AndEightBit) {
       {{0xFF, 0xFE, 'a', 0, 'b'}, u"ab"},                            // odd last byte kept
       {{0xFF, 0xFE, 0x00, 0x41, 0, 0}, u"\u00FF\u00FE"},  // first unit above U+00FF: 8-bit
       {{0xFF, 0xFE, 'a', 0x01}, u"\u00FF\u00FEa\u0001"},  // fourth byte not 0: 8-bit text
-      {{0xFF, 0xFE, 'a'}, u"\u00FF\u00FEa"},              // too short for UTF-16
+      {{0xFF, 0xFE, 'a'}, u"a"},                        // short: the missing bytes read as 0
       {{'a', 'b', 0, 'c'}, u"ab"},
       {{}, u""},
   };

@@ -3,6 +3,8 @@
 
 #include "pack/translate.h"
 
+using namespace pack;
+
 namespace {
 
 KeywordTable Defines(std::initializer_list<std::pair<const char*, const char*>> defs) {

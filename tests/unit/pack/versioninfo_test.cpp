@@ -3,6 +3,8 @@
 
 #include "pack/versioninfo.h"
 
+using namespace pack;
+
 namespace {
 
 uint16_t At16(const ByteVector& b, size_t at) { return static_cast<uint16_t>(b[at] | (b[at + 1] << 8)); }

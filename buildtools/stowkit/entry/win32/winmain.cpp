@@ -18,7 +18,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   std::string moduleBaseName = ModuleBaseName(ModuleFileName(instance));
   try {
     CommandLineCursor cursor;
-    if (IsPackModeRequest(cursor)) return PackKit(instance, cursor, moduleBaseName.c_str());
+    if (IsPackModeRequest(cursor)) return pack::PackKit(instance, cursor, moduleBaseName.c_str());
     return RunKit(instance, moduleBaseName.c_str());
   } catch (CClientException*) {
     // Already shown where it was raised; end without a second message.

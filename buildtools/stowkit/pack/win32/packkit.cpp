@@ -10,6 +10,7 @@
 #include <new>
 #include <vector>
 
+#include "clientexception.h"
 #include "formatstring.h"
 #include "pack/arguments.h"
 #include "pack/win32/packwin32.h"
@@ -19,13 +20,12 @@
 #include "services/win32/services.h"
 #include "services/win32/win32util.h"
 
+namespace pack {
+
 namespace {
 
-constexpr UINT kUsageBoxStyle = 0x2030;  // task-modal, warning icon, OK
-constexpr size_t kGzipBlock = 16384;
-// Every read and write is a system call, and an expensive one under Wine: larger stream buffers
-// let the 16384-byte blocks pass with a fraction of them.
-constexpr unsigned kStreamBuffer = 256 * 1024;
+using kitformat::kGzipBlock;
+using kitformat::kStreamBuffer;
 constexpr DWORD kReadChunk = 64u * 1024 * 1024;
 constexpr const char* kTempIconPath = ".\\tempfile.ico";
 constexpr WORD kKitIconGroup = kitformat::kGroupIconName;
@@ -39,7 +39,7 @@ void ShowUsage(BasicCommandLineCursor<char>& cursor) {
   std::string programName = cursor.ProgramName();
   std::string text = UsageText(programName);
   if (Reporting().messageBoxes) {
-    MessageBoxA(nullptr, text.c_str(), programName.c_str(), kUsageBoxStyle);
+    MessageBoxA(nullptr, text.c_str(), programName.c_str(), kReportBoxStyle);
   } else {
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
@@ -369,3 +369,5 @@ int PackKit(HINSTANCE instance, BasicCommandLineCursor<char>& cursor, const char
   }
   return 0;
 }
+
+}  // namespace pack

@@ -9,19 +9,11 @@
 
 #include "pack/kitlimit.h"
 #include "pack/steering.h"
-#include "pack/systemerror.h"
+#include "services/systemerror.h"
 #include "services/win32/services.h"
+#include "services/win32/systemerror.h"
 
-// The system's text for an error code (FormatMessageA), without its final line end; empty
-// when the system has none.
-std::string SystemErrorText(DWORD code);
-// GetLastError and its text, taken right after a failing call.
-SystemError CaptureSystemError();
-// "0x%08X : %s" for a captured error.
-std::string ErrorCodeAndText(const SystemError& error);
-
-std::u16string AnsiToUtf16(const std::string& text);
-std::string Utf16ToAnsi(const std::u16string& text);
+namespace pack {
 
 // The steering-file reads through the platform's profile reader.
 class Win32SteeringPlatform : public SteeringPlatform {
@@ -86,3 +78,5 @@ bool ExtractDefaultIcon(const std::string& path, const char* groupName, HMODULE 
 // the platform error set when the file cannot be read, is not a sound icon file (nothing is
 // recorded then) or the platform refuses a resource.
 int ReplaceIcon(ResourceUpdate& update, WORD groupName, const std::string& icoPath);
+
+}  // namespace pack

@@ -10,6 +10,8 @@
 #include "services/win32/handles.h"
 #include "services/win32/services.h"
 
+namespace pack {
+
 ResourceUpdate::~ResourceUpdate() {
   if (handle_ != nullptr) EndUpdateResourceA(handle_, TRUE);
 }
@@ -136,3 +138,5 @@ int ReplaceIcon(ResourceUpdate& update, WORD groupName, const std::string& icoPa
   }
   return 0;
 }
+
+}  // namespace pack

@@ -11,6 +11,8 @@
 #include "services/win32/longpath.h"
 #include "services/win32/services.h"
 
+namespace pack {
+
 namespace {
 // Far beyond any steering file; only guards against a reader that never reports a fit.
 constexpr DWORD kMaxProfileBuffer = 64u * 1024 * 1024;
@@ -122,3 +124,5 @@ bool Win32SteeringPlatform::PathExists(const std::string& path, SystemError& err
   error = CaptureSystemError();
   return false;
 }
+
+}  // namespace pack

@@ -13,6 +13,7 @@
 #include "services/kitformat.h"
 #include "services/win32/handles.h"
 #include "services/win32/services.h"
+#include "services/win32/systemerror.h"
 #include "services/win32/win32util.h"
 
 namespace {
@@ -90,7 +91,7 @@ bool ReadControlFile(std::string& text) {
     ShowRunnerMessage(error);
     return false;
   }
-  text = DecodeControlFile(plain.data(), plain.size, AnsiFromUtf16);
+  text = DecodeControlFile(plain.data(), plain.size, Utf16ToAnsi);
   return true;
 }
 

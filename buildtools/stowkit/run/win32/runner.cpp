@@ -5,19 +5,18 @@
 #include <string>
 #include <vector>
 
+#include "clientexception.h"
 #include "commandline.h"
 #include "platform.h"
 #include "run/runsteps.h"
+#include "services/kitformat.h"
 #include "services/win32/handles.h"
 #include "services/win32/services.h"
 
 namespace {
 
-constexpr UINT kRunnerBoxStyle = MB_TASKMODAL | MB_ICONWARNING | MB_OK;  // 0x2030
-constexpr unsigned kGzipBlock = 16384;
-// Every read and write is a system call, and an expensive one under Wine: larger stream
-// buffers let the 16384-byte blocks pass with a fraction of them.
-constexpr unsigned kStreamBuffer = 256 * 1024;
+using kitformat::kGzipBlock;
+using kitformat::kStreamBuffer;
 constexpr size_t kTrailingZeros = 6;
 
 std::string UpperCase(const std::string& text) {
@@ -47,7 +46,7 @@ void LogLine(const std::string& text) {
 }
 
 void ShowRunnerMessage(const std::string& text) {
-  MessageBoxA(nullptr, text.c_str(), Runner().messageTitle.c_str(), kRunnerBoxStyle);
+  MessageBoxA(nullptr, text.c_str(), Runner().messageTitle.c_str(), kReportBoxStyle);
 }
 
 bool IsDebugOn() {
@@ -112,6 +111,3 @@ bool WriteBytesToFile(const std::string& path, const unsigned char* data, size_t
   return std::fclose(file) == 0 && ok;
 }
 
-std::string AnsiFromUtf16(const std::u16string& text) {
-  return client_platform::WideToAnsi(std::wstring(text.begin(), text.end()));
-}

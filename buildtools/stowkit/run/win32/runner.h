@@ -45,9 +45,6 @@ void GunzipToFile(gzFile in, FILE* out);
 // Writes bytes to a new (or truncated) file; false when any part of it failed.
 bool WriteBytesToFile(const std::string& path, const unsigned char* data, size_t size);
 
-// UTF-16 text in the ANSI code page.
-std::string AnsiFromUtf16(const std::u16string& text);
-
 // Deletes everything below directory (not the directory itself), logging every deletion;
 // returns the number of files and directories deleted.
 int DeleteDirectoryTree(const std::string& directory);

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "clientexception.h"
 #include "formatstring.h"
 #include "services/tempname.h"
 #include "services/win32/handles.h"
@@ -19,7 +20,6 @@
 
 namespace {
 
-constexpr UINT kReportBoxStyle = 0x2030;  // MB_TASKMODAL | MB_ICONEXCLAMATION | MB_OK
 constexpr int kNoTempNameStatus = 32;
 constexpr int kFatalErrorStatus = 1;
 constexpr size_t kTrailingZeros = 6;

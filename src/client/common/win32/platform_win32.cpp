@@ -21,24 +21,27 @@ template <class Ch>
 void StripLineEnds(std::basic_string<Ch>& t) {
   while (!t.empty() && (t.back() == '\r' || t.back() == '\n')) t.pop_back();
 }
-}  // namespace
 
-std::string ErrorText(uint32_t code, char) {
-  char buffer[512] = {0};
-  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                 buffer, sizeof buffer - 1, nullptr);
-  std::string text(buffer);
+// One formatter for every system text: the system allocates what the text needs, and inserts
+// ("%1" places that nothing would fill) are never expanded.
+template <class Ch, class Format>
+std::basic_string<Ch> FormatSystemText(uint32_t code, Format format) {
+  Ch* buffer = nullptr;
+  DWORD length = format(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                            FORMAT_MESSAGE_IGNORE_INSERTS,
+                        nullptr, code, 0, reinterpret_cast<Ch*>(&buffer), 0, nullptr);
+  std::basic_string<Ch> text;
+  if (length != 0 && buffer != nullptr) text.assign(buffer, length);
+  if (buffer != nullptr) LocalFree(buffer);
   StripLineEnds(text);
   return text;
 }
+}  // namespace
+
+std::string ErrorText(uint32_t code, char) { return FormatSystemText<char>(code, FormatMessageA); }
 
 std::wstring ErrorText(uint32_t code, wchar_t) {
-  wchar_t buffer[512] = {0};
-  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                 buffer, 511, nullptr);
-  std::wstring text(buffer);
-  StripLineEnds(text);
-  return text;
+  return FormatSystemText<wchar_t>(code, FormatMessageW);
 }
 
 std::wstring AnsiToWide(const std::string& text) {
