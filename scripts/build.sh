@@ -28,7 +28,8 @@ targets=("$@")
 mkdir -p "$build_root"
 for t in "${targets[@]}"; do
   case $t in
-    native) configure_and_build native -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ ;;
+    native) configure_and_build native -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+              -DSTOWKIT_I686_DIR="$build_root/win32" -DSTOWKIT_X86_64_DIR="$build_root/win64" ;;
     asan)   configure_and_build asan -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
               -DSTOWKIT_SANITIZE=ON -DSTOWKIT_FUZZ=ON ;;
     win32)  configure_and_build win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-w64-mingw32.cmake" \

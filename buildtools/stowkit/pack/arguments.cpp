@@ -51,6 +51,45 @@ bool SameLetters(const std::string& a, const char* b) {
   return UpperAscii(a) == UpperAscii(b);
 }
 
+// A whole decimal number in 1..max; false otherwise.
+bool ReadCount(const std::string& text, unsigned max, unsigned& value) {
+  if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+  unsigned long n = std::stoul(text);
+  if (n < 1 || n > max) return false;
+  value = static_cast<unsigned>(n);
+  return true;
+}
+
+// -stub, -jobs and -codepage of the native packer. True when the argument was one of them;
+// error then holds its message (empty when it was accepted).
+bool HandleNativeSwitch(BasicCommandLineCursor<char>& cursor, PackSettings& settings, std::string& error) {
+  enum { kStub, kJobs, kCodePage } which;
+  if (cursor.IsSwitchNamed("stub", 2)) {
+    which = kStub;
+  } else if (cursor.IsSwitchNamed("jobs", 1)) {
+    which = kJobs;
+  } else if (cursor.IsSwitchNamed("codepage", 2)) {
+    which = kCodePage;
+  } else {
+    return false;
+  }
+  SwitchArgument taken = TakeValue(cursor);
+  if (!taken.error.empty()) {
+    error = taken.error;
+  } else if (!taken.present || taken.value.empty()) {
+    error = which == kStub ? "Missing stub filename" : which == kJobs ? "Missing jobs count" : "Missing code page";
+  } else if (which == kStub) {
+    settings.stubPath = taken.value;
+  } else if (which == kJobs) {
+    if (!ReadCount(taken.value, kMaxJobs, settings.jobs)) {
+      error = FormatToString("Invalid jobs count '%s' (1 to %u)", taken.value.c_str(), kMaxJobs);
+    }
+  } else if (!ReadCount(taken.value, 65535, settings.codePage)) {
+    error = FormatToString("Invalid code page '%s'", taken.value.c_str());
+  }
+  return true;
+}
+
 // One argument of the loop; returns the new error text (empty when it was accepted).
 std::string HandleArgument(BasicCommandLineCursor<char>& cursor, PackSettings& settings,
                            ArgumentResult& result) {
@@ -71,6 +110,10 @@ std::string HandleArgument(BasicCommandLineCursor<char>& cursor, PackSettings& s
     return std::string();
   }
   if (cursor.IsSwitchNamed("windows", 1)) return std::string();  // every kit is a Windows kit
+  if (settings.acceptNative) {
+    std::string error;
+    if (HandleNativeSwitch(cursor, settings, error)) return error;
+  }
   bool define = cursor.IsSwitchNamed("define", 1);
   if (!define && !cursor.IsSwitchNamed("verinfo", 1)) {
     return FormatToString("Invalid switch: %s", argument.c_str());

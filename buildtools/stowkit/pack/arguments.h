@@ -10,6 +10,11 @@
 
 namespace pack {
 
+// The ANSI code page the native packer assumes for 8-bit text unless -codepage names another.
+constexpr unsigned kDefaultCodePage = 1252;
+// Most compression threads -jobs takes.
+constexpr unsigned kMaxJobs = 256;
+
 // What the command line sets for one pack run.
 struct PackSettings {
   std::string outputPath;
@@ -20,6 +25,12 @@ struct PackSettings {
   bool compressMembers = true;
   KeywordTable keywords;
   std::map<std::string, std::string> versionValues;  // upper-case -verinfo key to value
+  // Switches of the native packer only: -stub, -jobs and -codepage. stowkitwin leaves
+  // acceptNative off, and they are invalid switches there.
+  bool acceptNative = false;
+  std::string stubPath;   // empty: the default stub
+  unsigned jobs = 0;      // 0: one per processor
+  unsigned codePage = kDefaultCodePage;
 };
 
 enum class ArgumentOutcome {

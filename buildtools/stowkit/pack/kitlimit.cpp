@@ -4,6 +4,19 @@
 
 namespace pack {
 
+namespace {
+constexpr uint16_t kMachineI386 = 0x014C;
+// Measured under Wine: see KitImageLimit's note in the header.
+constexpr uint64_t kKitImageLimitI686 = 1536 * kMegabyte;
+constexpr uint64_t kKitImageLimitX8664 = 3072 * kMegabyte;
+}  // namespace
+
+uint64_t KitImageLimit(uint16_t machine) {
+  return machine == kMachineI386 ? kKitImageLimitI686 : kKitImageLimitX8664;
+}
+
+const char* KitArchitectureName(uint16_t machine) { return machine == kMachineI386 ? "i686" : "x86_64"; }
+
 std::string KitTooLargeText(const KitBudget& budget, uint64_t bytes, const std::string& what) {
   // Whole megabytes, rounded up, so that a small overshoot never reads as "0 MB".
   auto mb = [](uint64_t n) { return static_cast<unsigned>((n + kMegabyte - 1) / kMegabyte); };

@@ -43,6 +43,12 @@ class KitBudget {
   uint64_t used_ = 0;
 };
 
+// The largest kit file the native packer writes for a stub of this machine (i386 or
+// x86-64): below the size at which a kit of that architecture no longer starts.
+uint64_t KitImageLimit(uint16_t machine);
+// "i686" or "x86_64", for the message that names the limit.
+const char* KitArchitectureName(uint16_t machine);
+
 // The error-text line for a resource that does not fit (what, e.g. the member's source path).
 std::string KitTooLargeText(const KitBudget& budget, uint64_t bytes, const std::string& what);
 

@@ -1,9 +1,11 @@
 // The pending resource update, the version resource and the icon.
 #include <windows.h>
 
+#include <cstdlib>
 #include <ctime>
 
 #include "pack/icon.h"
+#include "pack/packtime.h"
 #include "pack/versioninfo.h"
 #include "pack/win32/packwin32.h"
 #include "services/kitformat.h"
@@ -46,12 +48,26 @@ int BuildVersionResource(ResourceUpdate& update, const std::string& outputPath,
   VersionInputs inputs;
   inputs.values = values;
   inputs.outputPath = outputPath;
-  std::time_t now = std::time(nullptr);
-  const std::tm* local = std::localtime(&now);
-  inputs.year = local ? local->tm_year + 1900 : 1970;
-  FILETIME fileTime;
-  GetSystemTimeAsFileTime(&fileTime);
-  inputs.fileTime = (static_cast<uint64_t>(fileTime.dwHighDateTime) << 32) | fileTime.dwLowDateTime;
+  int64_t epoch = 0;
+  switch (ReadSourceDateEpoch(std::getenv("SOURCE_DATE_EPOCH"), epoch, reason)) {
+    case EpochSetting::kInvalid:
+      return -2;
+    case EpochSetting::kSet: {
+      PackTime time = PackTimeFromEpoch(epoch);
+      inputs.year = time.year;
+      inputs.fileTime = time.fileTime;
+      break;
+    }
+    case EpochSetting::kUnset: {
+      std::time_t now = std::time(nullptr);
+      const std::tm* local = std::localtime(&now);
+      inputs.year = local ? local->tm_year + 1900 : 1970;
+      FILETIME fileTime;
+      GetSystemTimeAsFileTime(&fileTime);
+      inputs.fileTime = (static_cast<uint64_t>(fileTime.dwHighDateTime) << 32) | fileTime.dwLowDateTime;
+      break;
+    }
+  }
   ByteVector bytes;
   if (!BuildVersionResourceBytes(inputs, ::AnsiToUtf16, bytes, reason)) return -2;
   if (!update.Record(RT_VERSION, MAKEINTRESOURCEA(kitformat::kVersionResourceName),

@@ -1,4 +1,5 @@
-// Native stand-in for the Win32 services, used by the unit tests on Linux.
+// The Win32 services natively: for the native packer (its command line, threads, time) and,
+// through the hooks of platform_testing.h, for the unit tests on Linux.
 #include <pthread.h>
 
 #include <cerrno>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "../platform.h"
+#include "platform_native.h"
 #include "platform_testing.h"
 
 namespace client_platform {
@@ -37,8 +39,10 @@ std::string StripLineEnds(std::string t) {
 }
 }  // namespace
 
+void SetNativeCommandLine(const std::string& text) { g_commandLineA = text; }
+
 namespace testing {
-void SetProcessCommandLine(const std::string& text) { g_commandLineA = text; }
+void SetProcessCommandLine(const std::string& text) { SetNativeCommandLine(text); }
 void SetProcessCommandLine(const std::wstring& text) { g_commandLineW = text; }
 void SetErrorText(uint32_t code, const std::string& text) { g_errorTexts[code] = text; }
 void SetThreadId(uint32_t id) { g_threadId = id; }

@@ -1,0 +1,138 @@
+#include "pack/profilereader.h"
+
+namespace pack {
+
+namespace {
+
+bool IsBlank(char16_t c) { return c == u' ' || (c >= 0x09 && c <= 0x0D); }
+
+char16_t Fold(char16_t c) {
+  if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 0x20);
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<char16_t>(c - 0x20);
+  return c;
+}
+
+bool SameName(const std::u16string& a, const std::u16string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (Fold(a[i]) != Fold(b[i])) return false;
+  }
+  return true;
+}
+
+std::u16string Trim(const std::u16string& text) {
+  size_t begin = 0;
+  size_t end = text.size();
+  while (begin < end && IsBlank(text[begin])) ++begin;
+  while (end > begin && IsBlank(text[end - 1])) --end;
+  return text.substr(begin, end - begin);
+}
+
+// One pair of enclosing quotes of the same kind goes.
+std::u16string Unquote(const std::u16string& value) {
+  if (value.size() >= 2 && (value[0] == u'"' || value[0] == u'\'') && value.back() == value[0]) {
+    return value.substr(1, value.size() - 2);
+  }
+  return value;
+}
+
+}  // namespace
+
+std::u16string ProfileReader::DecodeFile(const uint8_t* data, size_t size,
+                                         const CodePageDecoder& decodeAnsi) {
+  std::u16string text;
+  if (size >= 2 && data[0] == 0xFF && data[1] == 0xFE) {
+    for (size_t at = 2; at + 1 < size; at += 2) text.push_back(static_cast<char16_t>(data[at] | (data[at + 1] << 8)));
+    return text;
+  }
+  if (size >= 2 && data[0] == 0xFE && data[1] == 0xFF) {
+    for (size_t at = 2; at + 1 < size; at += 2) text.push_back(static_cast<char16_t>((data[at] << 8) | data[at + 1]));
+    return text;
+  }
+  if (size >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF) {
+    // UTF-8 by hand: the code page converter may not offer it.
+    for (size_t at = 3; at < size;) {
+      uint32_t c = data[at];
+      size_t extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+      if (extra && at + extra < size + 0) {
+        c &= 0x3F >> extra;
+        for (size_t k = 1; k <= extra && at + k < size; ++k) c = (c << 6) | (data[at + k] & 0x3F);
+      }
+      at += extra + 1;
+      if (c >= 0x10000) {
+        c -= 0x10000;
+        text.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
+        text.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+      } else {
+        text.push_back(static_cast<char16_t>(c));
+      }
+    }
+    return text;
+  }
+  return decodeAnsi(std::string(reinterpret_cast<const char*>(data), size));
+}
+
+ProfileReader::ProfileReader(const uint8_t* data, size_t size, const CodePageDecoder& decodeAnsi) {
+  std::u16string text = DecodeFile(data, size, decodeAnsi);
+  Section* current = nullptr;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = pos;
+    while (end < text.size() && text[end] != u'\n' && text[end] != u'\r') ++end;
+    std::u16string line = Trim(text.substr(pos, end - pos));
+    pos = end + 1;
+    if (line.empty()) continue;
+    if (line[0] == u'[') {
+      size_t close = line.rfind(u']');
+      if (close != std::u16string::npos) {
+        sections_.push_back(Section{line.substr(1, close - 1), {}});
+        current = &sections_.back();
+        continue;
+      }
+    }
+    if (current == nullptr) continue;  // before the first section: not reachable by name
+    Entry entry;
+    size_t equals = line.find(u'=');
+    if (equals == std::u16string::npos) {
+      entry.name = line;
+    } else {
+      entry.name = Trim(line.substr(0, equals));
+      entry.value = Trim(line.substr(equals + 1));
+      entry.hasValue = true;
+    }
+    current->entries.push_back(entry);
+  }
+}
+
+const ProfileReader::Section* ProfileReader::FindSection(const std::u16string& name) const {
+  for (const Section& section : sections_) {
+    if (SameName(section.name, name)) return &section;
+  }
+  return nullptr;
+}
+
+bool ProfileReader::Find(const std::u16string& section, const std::u16string& key,
+                         std::u16string& value) const {
+  const Section* found = FindSection(section);
+  if (found == nullptr) return false;
+  for (const Entry& entry : found->entries) {
+    if (SameName(entry.name, key)) {
+      value = Unquote(entry.value);
+      return true;
+    }
+  }
+  return false;
+}
+
+std::vector<std::u16string> ProfileReader::Keys(const std::u16string& section) const {
+  std::vector<std::u16string> keys;
+  const Section* found = FindSection(section);
+  if (found == nullptr) return keys;
+  for (const Entry& entry : found->entries) {
+    if (!entry.hasValue || entry.name.empty() || entry.name[0] == u';') continue;
+    keys.push_back(entry.name);
+  }
+  return keys;
+}
+
+}  // namespace pack
