@@ -1,5 +1,7 @@
 #include "pack/kitimage.h"
 
+#include <algorithm>
+
 #include "formatstring.h"
 
 namespace pack {
@@ -197,6 +199,42 @@ uint32_t PeChecksum(const uint8_t* data, size_t size, uint32_t checksumOffset) {
     sum.Add(0, data, size);
   }
   return sum.Checksum(size);
+}
+
+}  // namespace pack
+
+namespace pack {
+
+CertificateRemoval PlanCertificateRemoval(ByteSource& file, const PeImage& image, ByteVector& headers,
+                                          uint64_t& newSize, std::string& reason) {
+  PeDirectory table = image.Directory(kDirSecurity);
+  if (table.rva == 0 && table.size == 0) return CertificateRemoval::kNone;
+  // The table's "address" is a file offset. It is cut only where it lies after every
+  // section's data; anywhere else only the directory entry goes.
+  uint64_t sectionsEnd = image.sizeOfHeaders;
+  for (const PeSection& s : image.sections) {
+    if (s.rawSize) sectionsEnd = std::max<uint64_t>(sectionsEnd, uint64_t(s.rawOffset) + s.rawSize);
+  }
+  newSize = image.fileSize;
+  if (table.rva >= sectionsEnd && table.rva <= image.fileSize) newSize = table.rva;
+  headers = image.headers;
+  for (int k = 0; k < 8; ++k) headers[image.DirectoryOffset(kDirSecurity) + k] = 0;
+  for (int k = 0; k < 4; ++k) headers[image.ChecksumOffset() + k] = 0;
+  ChecksumSum sum;
+  sum.Add(0, headers.data(), headers.size());
+  ByteVector block(1u << 20);
+  for (uint64_t at = headers.size(); at < newSize;) {
+    size_t part = static_cast<size_t>(std::min<uint64_t>(block.size(), newSize - at));
+    if (!file.ReadAt(at, block.data(), part)) {
+      reason = "the image cannot be read back";
+      return CertificateRemoval::kFailed;
+    }
+    sum.Add(at, block.data(), part);
+    at += part;
+  }
+  uint32_t checksum = sum.Checksum(newSize);
+  for (int k = 0; k < 4; ++k) headers[image.ChecksumOffset() + k] = static_cast<uint8_t>(checksum >> (8 * k));
+  return CertificateRemoval::kRemoved;
 }
 
 }  // namespace pack

@@ -64,3 +64,15 @@ class ChecksumSum {
 uint32_t PeChecksum(const uint8_t* data, size_t size, uint32_t checksumOffset);
 
 }  // namespace pack
+
+namespace pack {
+
+enum class CertificateRemoval { kNone, kRemoved, kFailed };
+
+// A signed image without its certificate table: the security directory zeroed, the table cut
+// from the end of the file (newSize), and the header checksum computed again over what is
+// left. kNone when the image carries no table; kFailed sets reason.
+CertificateRemoval PlanCertificateRemoval(ByteSource& file, const PeImage& image, ByteVector& headers,
+                                          uint64_t& newSize, std::string& reason);
+
+}  // namespace pack

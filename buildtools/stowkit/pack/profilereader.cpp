@@ -6,11 +6,8 @@ namespace {
 
 bool IsBlank(char16_t c) { return c == u' ' || (c >= 0x09 && c <= 0x0D); }
 
-char16_t Fold(char16_t c) {
-  if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 0x20);
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<char16_t>(c - 0x20);
-  return c;
-}
+// Only ASCII letters match regardless of case (an accented capital is another name).
+char16_t Fold(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 0x20) : c; }
 
 bool SameName(const std::u16string& a, const std::u16string& b) {
   if (a.size() != b.size()) return false;
@@ -74,7 +71,9 @@ std::u16string ProfileReader::DecodeFile(const uint8_t* data, size_t size,
 
 ProfileReader::ProfileReader(const uint8_t* data, size_t size, const CodePageDecoder& decodeAnsi) {
   std::u16string text = DecodeFile(data, size, decodeAnsi);
-  Section* current = nullptr;
+  // Lines before the first header belong to a section without a name.
+  sections_.push_back(Section{});
+  Section* current = &sections_.back();
   size_t pos = 0;
   while (pos < text.size()) {
     size_t end = pos;
@@ -83,14 +82,14 @@ ProfileReader::ProfileReader(const uint8_t* data, size_t size, const CodePageDec
     pos = end + 1;
     if (line.empty()) continue;
     if (line[0] == u'[') {
+      // A header ends at its last ']'; a line that opens one without closing it is ignored.
       size_t close = line.rfind(u']');
       if (close != std::u16string::npos) {
-        sections_.push_back(Section{line.substr(1, close - 1), {}});
+        sections_.push_back(Section{Trim(line.substr(1, close - 1)), {}});
         current = &sections_.back();
-        continue;
       }
+      continue;
     }
-    if (current == nullptr) continue;  // before the first section: not reachable by name
     Entry entry;
     size_t equals = line.find(u'=');
     if (equals == std::u16string::npos) {
@@ -105,8 +104,9 @@ ProfileReader::ProfileReader(const uint8_t* data, size_t size, const CodePageDec
 }
 
 const ProfileReader::Section* ProfileReader::FindSection(const std::u16string& name) const {
+  std::u16string trimmed = Trim(name);
   for (const Section& section : sections_) {
-    if (SameName(section.name, name)) return &section;
+    if (SameName(section.name, trimmed)) return &section;
   }
   return nullptr;
 }
@@ -116,7 +116,7 @@ bool ProfileReader::Find(const std::u16string& section, const std::u16string& ke
   const Section* found = FindSection(section);
   if (found == nullptr) return false;
   for (const Entry& entry : found->entries) {
-    if (SameName(entry.name, key)) {
+    if (entry.hasValue && SameName(entry.name, key)) {
       value = Unquote(entry.value);
       return true;
     }

@@ -361,6 +361,8 @@ int PackKit(HINSTANCE instance, BasicCommandLineCursor<char>& cursor, const char
       errorText += FormatToString("failure on closing target installer file '%s' \n %s",
                                   settings.outputPath.c_str(),
                                   ErrorCodeAndText(CaptureSystemError()).c_str());
+    } else if (errorText.empty()) {
+      RemoveCertificateTable(settings.outputPath, errorText);
     }
   }
   if (!errorText.empty()) {

@@ -79,4 +79,8 @@ bool ExtractDefaultIcon(const std::string& path, const char* groupName, HMODULE 
 // recorded then) or the platform refuses a resource.
 int ReplaceIcon(ResourceUpdate& update, WORD groupName, const std::string& icoPath);
 
+// Removes the certificate table that a signed packer image leaves in the kit at path (see
+// PlanCertificateRemoval). False with a message appended to errorText.
+bool RemoveCertificateTable(const std::string& path, std::string& errorText);
+
 }  // namespace pack
