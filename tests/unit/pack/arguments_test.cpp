@@ -148,3 +148,38 @@ TEST(UsageText, LinesAndProgramName) {
 }
 
 }  // namespace
+
+// -stub, -jobs and -codepage belong to the native packer only; stowkitwin keeps refusing them.
+TEST(PackArguments, NativeSwitches) {
+  const struct {
+    const char* tail;
+    const char* error;        // with the native switches accepted
+    const char* stub;
+    unsigned jobs;
+    unsigned codePage;
+  } cases[] = {
+      {"-stub:x.exe -jobs:3 -codepage=1251", "", "x.exe", 3, 1251},
+      {"-st x.exe -j 256 -co 65001", "", "x.exe", 256, 65001},
+      {"-jobs:0", "Invalid jobs count '0' (1 to 256)", "", 0, 1252},
+      {"-jobs:2x", "Invalid jobs count '2x' (1 to 256)", "", 0, 1252},
+      {"-codepage:utf8", "Invalid code page 'utf8'", "", 0, 1252},
+      {"-stub", "Missing stub filename", "", 0, 1252},
+      {"-jobs -quiet", "Invalid switch: -quiet", "", 0, 1252},
+      {"-s:x.exe", "Invalid switch: -s:x.exe", "", 0, 1252},
+  };
+  for (const auto& c : cases) {
+    std::string line = std::string("p -create:out.exe kit.ini ") + c.tail;
+    Parsed native;
+    native.settings.acceptNative = true;
+    BasicCommandLineCursor<char> helpScan(line.c_str());
+    BasicCommandLineCursor<char> cursor(line.c_str());
+    cursor.Next();
+    native.result = ReadPackArguments(helpScan, cursor, native.settings);
+    EXPECT_EQ(native.result.errorText, c.error) << c.tail;
+    EXPECT_EQ(native.settings.stubPath, c.stub) << c.tail;
+    EXPECT_EQ(native.settings.jobs, c.jobs) << c.tail;
+    EXPECT_EQ(native.settings.codePage, c.codePage) << c.tail;
+    Parsed packMode = Parse(line);
+    EXPECT_EQ(packMode.result.errorText.rfind("Invalid switch: -", 0), 0u) << c.tail;
+  }
+}
