@@ -104,7 +104,7 @@ struct Run {
 // icon, as in pack mode); reason set when its resources are damaged.
 bool StubDefaultIcon(pack::ByteSource& stub, const pack::PeImage& image, ByteVector& ico, std::string& reason) {
   pack::ResourceData where;
-  pack::LookupResult found = pack::FindResource(stub, image, ResourceKey::Id(kGroupIconType),
+  pack::LookupResult found = pack::LookupResource(stub, image, ResourceKey::Id(kGroupIconType),
                                                 ResourceKey::Name(Ascii16(kitformat::kDefaultIconName)), where, reason);
   if (found != pack::LookupResult::kFound) return false;
   ByteVector group;
@@ -116,7 +116,7 @@ bool StubDefaultIcon(pack::ByteSource& stub, const pack::PeImage& image, ByteVec
   }
   std::vector<ByteVector> images;
   for (const pack::GroupEntry& entry : entries) {
-    if (pack::FindResource(stub, image, ResourceKey::Id(kIconType), ResourceKey::Id(entry.id), where, reason) !=
+    if (pack::LookupResource(stub, image, ResourceKey::Id(kIconType), ResourceKey::Id(entry.id), where, reason) !=
         pack::LookupResult::kFound) {
       if (reason.empty()) reason = FormatToString("the stub's default icon lacks image %u", entry.id);
       return false;

@@ -227,7 +227,7 @@ bool ReadPeImage(ByteSource& source, PeImage& image, std::string& reason) {
   return true;
 }
 
-LookupResult FindResource(ByteSource& source, const PeImage& image, const ResourceKey& type,
+LookupResult LookupResource(ByteSource& source, const PeImage& image, const ResourceKey& type,
                           const ResourceKey& name, ResourceData& data, std::string& reason) {
   PeDirectory dir = image.Directory(kDirResource);
   if (dir.rva == 0 || dir.size == 0) return LookupResult::kAbsent;

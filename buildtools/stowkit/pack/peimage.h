@@ -106,7 +106,7 @@ enum class LookupResult { kFound, kAbsent, kMalformed };
 
 // The first language of resource (type, name), names compared without regard to the case of
 // ASCII letters as the platform's resource lookup does. kMalformed sets reason.
-LookupResult FindResource(ByteSource& source, const PeImage& image, const ResourceKey& type,
+LookupResult LookupResource(ByteSource& source, const PeImage& image, const ResourceKey& type,
                           const ResourceKey& name, ResourceData& data, std::string& reason);
 
 // Reads the whole of a resource found above (at most maxBytes).

@@ -178,13 +178,13 @@ TEST(ResourceTables, ReadBackThroughThePeReader) {
   };
   for (const auto& l : lookups) {
     ResourceData data;
-    ASSERT_EQ(FindResource(source, pe, l.type, l.name, data, reason), l.result);
+    ASSERT_EQ(LookupResource(source, pe, l.type, l.name, data, reason), l.result);
     if (l.result == LookupResult::kFound) EXPECT_EQ(image[data.offset], l.first);
   }
   // A directory entry that points outside the section is reported, not followed.
   ResourceData leaked;
   Set32(image, 0x400 + 16 + 4, 0x80000FF0);
-  EXPECT_EQ(FindResource(source, pe, ResourceKey::Name(u"KIT_FILES"), ResourceKey::Name(u"F1"), leaked,
+  EXPECT_EQ(LookupResource(source, pe, ResourceKey::Name(u"KIT_FILES"), ResourceKey::Name(u"F1"), leaked,
                          reason),
             LookupResult::kMalformed);
 }
