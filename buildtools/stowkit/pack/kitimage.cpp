@@ -222,7 +222,7 @@ CertificateRemoval PlanCertificateRemoval(ByteSource& file, const PeImage& image
   for (int k = 0; k < 4; ++k) headers[image.ChecksumOffset() + k] = 0;
   ChecksumSum sum;
   sum.Add(0, headers.data(), headers.size());
-  ByteVector block(1u << 20);
+  ByteVector block(static_cast<size_t>(std::min<uint64_t>(1u << 20, newSize)));
   for (uint64_t at = headers.size(); at < newSize;) {
     size_t part = static_cast<size_t>(std::min<uint64_t>(block.size(), newSize - at));
     if (!file.ReadAt(at, block.data(), part)) {
