@@ -90,6 +90,19 @@ class StubSource : public pack::ByteSource {
   pack::InputFile& file_;
 };
 
+// The process command line with the host's switch characters.
+class PackCursor : public BasicCommandLineCursor<char> {
+ public:
+  explicit PackCursor(bool slashStartsSwitch) : slash_(slashStartsSwitch) {}
+  bool IsSwitch() override {
+    const char* arg = Current();
+    return arg && (arg[0] == '-' || (slash_ && arg[0] == '/'));
+  }
+
+ private:
+  bool slash_;
+};
+
 struct Run {
   NativeServices& os;
   int status = 0;
@@ -157,13 +170,13 @@ class Progress {
 
 int RunNativePacker(NativeServices& os) {
   Run run{os};
-  BasicCommandLineCursor<char> cursor;
+  PackCursor cursor(os.SlashStartsSwitch());
   const char* program = cursor.ArgAt(0);
   std::string moduleBaseName = ModuleBaseName(program ? program : "stowkit");
   pack::PackSettings settings;
   settings.acceptNative = true;
   {
-    BasicCommandLineCursor<char> helpScan;
+    PackCursor helpScan(os.SlashStartsSwitch());
     if (cursor.Next() == nullptr) {
       os.WriteOutput(pack::UsageText(cursor.ProgramName()));
       return 1;
@@ -172,7 +185,7 @@ int RunNativePacker(NativeServices& os) {
       return run.Fail("-create:OUTPUT must be the first argument", 1);
     }
   }
-  BasicCommandLineCursor<char> helpScan;
+  PackCursor helpScan(os.SlashStartsSwitch());
   pack::ArgumentResult arguments = pack::ReadPackArguments(helpScan, cursor, settings);
   switch (arguments.outcome) {
     case pack::ArgumentOutcome::kUsage:

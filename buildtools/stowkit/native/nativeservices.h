@@ -41,6 +41,9 @@ class NativeServices : public pack::KitPlatform {
  public:
   // Paths as written in steering files and on the command line: '\' and '/' both separate.
   virtual std::string HostPath(const std::string& path) = 0;
+  // Whether '/' introduces a switch as '-' does. Not on POSIX systems, where absolute paths
+  // start with it.
+  virtual bool SlashStartsSwitch() = 0;
   virtual bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, SystemError& error) = 0;
   // Whether a file or directory exists there; the reason when it does not.
   virtual bool Exists(const std::string& path, SystemError& error) = 0;

@@ -236,7 +236,9 @@ void* ThreadMain(void* arg) {
 PosixServices::~PosixServices() { JoinThreads(); }
 
 std::string PosixServices::HostPath(const std::string& path) {
-  std::string out = path;
+  // Pack mode puts ".\" before a steering-file path without '\' or ':'; before an absolute
+  // path it would make it relative.
+  std::string out = path.compare(0, 3, ".\\/") == 0 ? path.substr(2) : path;
   for (char& c : out) {
     if (c == '\\') c = '/';
   }

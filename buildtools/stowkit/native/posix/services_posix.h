@@ -20,6 +20,7 @@ class PosixServices : public NativeServices {
   bool StartThread(std::function<void()> body, SystemError& error) override;
   void JoinThreads() override;
   double Now() override;
+  bool SlashStartsSwitch() override { return false; }
   std::string HostPath(const std::string& path) override;
   bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, SystemError& error) override;
   bool Exists(const std::string& path, SystemError& error) override;

@@ -19,6 +19,7 @@ class Win32Services : public NativeServices {
   bool StartThread(std::function<void()> body, SystemError& error) override;
   void JoinThreads() override;
   double Now() override;
+  bool SlashStartsSwitch() override { return true; }
   std::string HostPath(const std::string& path) override { return path; }
   bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, SystemError& error) override;
   bool Exists(const std::string& path, SystemError& error) override;
