@@ -14,6 +14,7 @@
 #include "formatstring.h"
 #include "platform.h"
 #include "pack/arguments.h"
+#include "pack/kitinputs.h"
 #include "pack/win32/packwin32.h"
 #include "services/kitformat.h"
 #include "services/win32/handles.h"
@@ -245,6 +246,27 @@ bool KitWriter::StoreMember(const std::string& key, const KitMember& member, boo
   return false;
 }
 
+// The file's volume and index; false when it cannot be opened for its attributes.
+bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+  UniqueFileHandle file(CreateFileW(CallablePath(client_platform::AnsiToWide(path)).c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  return file && GetFileInformationByHandle(file.get(), &info);
+}
+
+// Compares by identity, not by spelling: another spelling, a short name or a hard link of the
+// output is the same file. An output that does not exist yet is no input.
+std::string OutputClash(const std::string& output, const std::vector<std::string>& inputs) {
+  BY_HANDLE_FILE_INFORMATION target;
+  if (!FileIdentity(output, target)) return std::string();
+  return CheckOutputIsNoInput(output, inputs, [&](const std::string&, const std::string& input) {
+    BY_HANDLE_FILE_INFORMATION other;
+    return FileIdentity(input, other) && other.dwVolumeSerialNumber == target.dwVolumeSerialNumber &&
+           other.nFileIndexHigh == target.nFileIndexHigh &&
+           other.nFileIndexLow == target.nFileIndexLow;
+  });
+}
+
 // The packer's own DEFAULT_ICON as an .ico file in a claimed temporary file; an empty owner
 // when this image has none (a kit used as packer) or the file cannot be written, after
 // saying so. Never a file of the user's: the current directory is not touched.
@@ -340,6 +362,11 @@ int PackKitSteps(HINSTANCE instance, BasicCommandLineCursor<char>& cursor,
   if (steering.fatal != TranslateStatus::kOk) EndWithTranslationFailure(steering.fatal);
   if (!steering.errorText.empty()) {
     ReportText(steering.errorText + "\n");
+    return 1;
+  }
+  std::string clash = OutputClash(settings.outputPath, KitInputs(steering, packerImage));
+  if (!clash.empty()) {
+    ReportText(clash + "\n");
     return 1;
   }
   bool compressControl = settings.compressControl && steering.compressControl;

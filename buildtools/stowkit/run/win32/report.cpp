@@ -18,8 +18,9 @@ FILE* OpenLog(const std::wstring& path) {
   return path.empty() ? nullptr : _wfopen(CallablePath(path).c_str(), L"a");
 }
 
-void LogUnattendedBox(const std::string& caption, const std::string& text) {
-  std::string line = UnattendedBoxLine(caption, text);
+void LogUnattendedBox(const std::string& caption, const std::string& text,
+                      const char* before = "") {
+  std::string line = before + UnattendedBoxLine(caption, text);
   WriteInstallLog(line);
   OutputDebugStringA(AnsiFromUtf8(line).c_str());
 }
@@ -66,7 +67,8 @@ void ShowRunnerMessage(const std::string& text) {
 
 void ShowLaunchError(CClientException& error) {
   if (Runner().unattended != Unattended::kNo) {
-    LogUnattendedBox(Utf8FromAnsi(error.Caption()), Utf8FromAnsi(error.Text()));
+    // The command the launch failed on stands in the log without a line end.
+    LogUnattendedBox(Utf8FromAnsi(error.Caption()), Utf8FromAnsi(error.Text()), "\n");
     return;
   }
   error.Show(kMbSystemModal);

@@ -83,6 +83,16 @@ struct GunzipOutcome {
   std::string reason;
 };
 
+// zlib's reason for a failed stream, without the file name it puts in front.
+GunzipOutcome Damaged(gzFile in) {
+  int code = 0;
+  const char* text = gzerror(in, &code);
+  std::string reason = text ? text : "";
+  size_t cut = reason.rfind(": ");
+  if (cut != std::string::npos) reason.erase(0, cut + 2);
+  return {GunzipOutcome::kDamaged, reason.empty() ? "damaged stream" : reason};
+}
+
 // Copies the gzip stream (or plain data, which zlib passes through) to out in blocks and closes
 // both. A stream that ends early or fails its checks is damaged; so is one whose close reports
 // an error, since gzclose completes the integrity checks.
@@ -92,12 +102,14 @@ GunzipOutcome GunzipToFile(UniqueGzFile& in, UniqueStdioFile& out) {
   std::setvbuf(out.get(), nullptr, _IOFBF, kitformat::kStreamBuffer);
   for (;;) {
     int got = gzread(in.get(), block.data(), kitformat::kGzipBlock);
-    if (got < 0) {
-      int code = 0;
-      const char* text = gzerror(in.get(), &code);
-      return {GunzipOutcome::kDamaged, text && *text ? text : "read error"};
+    if (got < 0) return Damaged(in.get());
+    if (got == 0) {
+      // A stream cut short reads to its end without an error of the read itself.
+      int code = Z_OK;
+      gzerror(in.get(), &code);
+      if (code != Z_OK) return Damaged(in.get());
+      break;
     }
-    if (got == 0) break;
     SetLastError(ERROR_SUCCESS);
     errno = 0;
     if (std::fwrite(block.data(), 1, static_cast<size_t>(got), out.get()) !=
@@ -108,7 +120,7 @@ GunzipOutcome GunzipToFile(UniqueGzFile& in, UniqueStdioFile& out) {
   SetLastError(ERROR_SUCCESS);
   errno = 0;
   if (!out.reset()) return {GunzipOutcome::kWriteFailed, WriteFailureReason(errno)};
-  if (!in.reset()) return {GunzipOutcome::kDamaged, "incomplete or damaged stream"};
+  if (!in.reset()) return {GunzipOutcome::kDamaged, "damaged stream"};
   return {};
 }
 
