@@ -28,8 +28,6 @@ std::basic_string<Ch> ReadSizedText(DWORD(WINAPI* get)(DWORD, Ch*)) {
 }
 }  // namespace
 
-std::string CurrentDirectory() { return ReadSizedText<char>(GetCurrentDirectoryA); }
 std::wstring CurrentDirectoryWide() { return ReadSizedText<wchar_t>(GetCurrentDirectoryW); }
 
-std::string TempPath() { return ReadSizedText<char>(GetTempPathA); }
 std::wstring TempPathWide() { return ReadSizedText<wchar_t>(GetTempPathW); }
