@@ -5,8 +5,9 @@
 #include <cstring>
 #include <string>
 
-#include "run/memoryprofile.h"
-#include "run/runsteps.h"
+#include "services/memoryprofile.h"
+#include "run/controlfile.h"
+#include "run/targetnames.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;
@@ -39,12 +40,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (buffer[bufferSize] != 'Z') __builtin_trap();  // never past the buffer
     profile.GetInt(section.c_str(), key.c_str(), 7);
   }
-  // Half of the inputs also treat 0x81..0x9F as lead bytes of double-byte characters.
-  MemoryProfile::LeadByteTest lead = nullptr;
-  if (data[0] & 1) lead = [](unsigned char c) { return c >= 0x81 && c <= 0x9F; };
-  ForEachMember(profile, [lead](const KitMember& m) {
-    CheckTargetName(m.target, lead);
-    DirectoryLevels(m.target, lead);
+  run::ReadKitSettings(profile, "kit");
+  run::ForEachMember(profile, [](const run::Member& m) {
+    run::CheckTargetName(m.target);
+    run::DirectoryLevels(m.target);
   });
   return 0;
 }

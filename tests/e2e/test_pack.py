@@ -274,7 +274,7 @@ class KitContentsTest(PackCase):
     def test_icon_from_ico_file_and_from_a_kit_as_packer(self):
         ico = make_ico([40, 50, 60])
         self.write("three.ico", ico)
-        self.write("tempfile.ico", b"left over")  # overwritten and removed when the default icon is used
+        self.write("tempfile.ico", b"the user's own")  # never touched: the default icon goes through TEMP
         self.write("i.ini", "[INFO]\r\nICON = three.ico\r\n[FILES]\r\n")
         self.write("d.ini", "[INFO]\r\n[FILES]\r\n")
         self.write("e.ini", "[INFO]\r\nICON=empty.ico\r\n")
@@ -292,7 +292,8 @@ class KitContentsTest(PackCase):
 
         # A kit is a packer without DEFAULT_ICON: kits made from it have no icon unless ICON names one.
         self.pack_ok("-create:d.exe", "d.ini")
-        self.assertFalse(os.path.exists(self.path("tempfile.ico")))
+        with open(self.path("tempfile.ico"), "rb") as f:
+            self.assertEqual(f.read(), b"the user's own")
         kit_as_packer = self.path("d.exe")
         r = h.run(kit_as_packer, ["-create:dd.exe", "d.ini"], cwd=self.dir)
         self.assertEqual(r.exit_code, 0, brief(r))

@@ -203,13 +203,20 @@ class ResourcePhaseReportsTest(PackErrorCase):
         self.assertEqual(kits.gunzip_if_magic(res[("KIT_FILES", "F1", kits.UK)]), b"payload " * 100)
 
     def test_default_icon_file_not_created_builds_a_kit_without_icon(self):
-        # A folder in the way of .\tempfile.ico: the message is shown (it is the one box of the
-        # run), the kit is built without an icon and the folder is left alone.
-        os.makedirs(self.path("tempfile.ico"))
+        # No temporary name for the default icon (a temporary folder with no room left for the
+        # name and its number, yet short enough for the system's own temporary files): the
+        # message is shown (it is the one box of the run) and the kit is built without an
+        # icon; nothing else needs a temporary file without compression. A tempfile.ico of
+        # the user's in the current directory is never touched.
+        long_temp = self.path("t" * (235 - len(h.winpath(self.dir)) - 1))
+        os.makedirs(long_temp)
+        self.write("tempfile.ico", b"the user's own")
+        env = {"TMP": h.winpath(long_temp), "TEMP": h.winpath(long_temp)}
         for quiet in (False, True):
             with self.subTest(quiet=quiet):
                 out = "noicon%s.exe" % ("q" if quiet else "")
-                r = self.pack("-create:" + out, "good.ini", *(["-quiet"] if quiet else []))
+                r = h.run(self.exe, ["-create:" + out, "good.ini", "-nocompress",
+                                     *(["-quiet"] if quiet else [])], cwd=self.dir, env=env)
                 self.assertEqual(r.exit_code, 0, kits.brief(r))
                 caption, text = self.reported(r, quiet)
                 self.assertEqual(text, "Error Opening Temporary Icon File for Writing")
@@ -217,7 +224,9 @@ class ResourcePhaseReportsTest(PackErrorCase):
                     self.assertEqual(caption, "Good Kit")
                 res = kits.read_resources(self.path(out))
                 self.assertEqual({k[0] for k in res}, {"KIT_FILES", kits.RT_VERSION})
-                self.assertTrue(os.path.isdir(self.path("tempfile.ico")))
+        with open(self.path("tempfile.ico"), "rb") as f:
+            self.assertEqual(f.read(), b"the user's own")
+        self.assertEqual(os.listdir(long_temp), [])
 
     def test_long_paths_of_steering_file_sources_and_icon(self):
         # Every file the kit is made from lies deeper than the 260-character path limit: the

@@ -1,7 +1,9 @@
 // testinstaller: stands in for the installer a kit starts. It appends one JSON line that
 // describes how it was started to the file named by STOWKIT_TEST_RECORD (standard output
 // when unset), then ends with the status from "--exit N" (or STOWKIT_TEST_EXIT, else 0).
-// "--sleep MS" makes it pause before it ends.
+// "--sleep MS" makes it pause before it ends. "--leave-deep N" leaves behind, after the
+// record, a folder N levels of 50 characters deep (beyond the 260-character path limit) with a
+// file at the bottom and one named in Cyrillic, for the kit's clean-up to remove.
 //
 // Record fields:
 //   pid, exit (unsigned), cmdline and argv (8-bit: GetCommandLineA and the C runtime's
@@ -79,11 +81,13 @@ bool ParseStatus(const char* text, unsigned& status) {
 int main(int argc, char** argv) {
   unsigned status = 0;
   DWORD sleepMs = 0;
+  int deep = 0;
   std::wstring envExit;
   if (EnvVar(L"STOWKIT_TEST_EXIT", envExit)) ParseStatus(ToUtf8(envExit).c_str(), status);
   for (int i = 1; i + 1 < argc; ++i) {
     if (strcmp(argv[i], "--exit") == 0) ParseStatus(argv[i + 1], status);
     if (strcmp(argv[i], "--sleep") == 0) sleepMs = (DWORD)strtoul(argv[i + 1], nullptr, 10);
+    if (strcmp(argv[i], "--leave-deep") == 0) deep = atoi(argv[i + 1]);
   }
 
   std::string rec = "{\"pid\": " + Decimal(GetCurrentProcessId());
@@ -125,6 +129,15 @@ int main(int argc, char** argv) {
     }
   } else {
     WriteStd(STD_OUTPUT_HANDLE, rec);
+  }
+  if (deep > 0) {
+    std::wstring dir = L"\\\\?\\" + root;
+    for (int level = 0; level < deep; ++level) {
+      dir += L"\\" + std::wstring(50, static_cast<wchar_t>(L'a' + level % 26));
+      CreateDirectoryW(dir.c_str(), nullptr);
+    }
+    WriteFileText(dir + L"\\bottom.txt", "left by the installer", false);
+    WriteFileText(root + L"\\\u0436\u0443\u0440\u043D\u0430\u043B.txt", "left", false);
   }
   if (sleepMs) Sleep(sleepMs);
   return (int)status;

@@ -1,15 +1,56 @@
 #include "pack/steering.h"
 
+#include <set>
+
 #include "formatstring.h"
 #include "pack/numbers.h"
 #include "services/kitformat.h"
+#include "services/memoryprofile.h"
 #include "services/textutil.h"
 
 namespace pack {
 
 namespace {
+
 constexpr size_t kDescriptionChars = 255;
+
+// "F<n>" with n >= 1 and no leading zero: the keys a kit looks its members up by.
+bool IsMemberKey(const std::string& key) {
+  if (key.size() < 2 || (key[0] != 'F' && key[0] != 'f') || key[1] == '0') return false;
+  return key.find_first_not_of("0123456789", 1) == std::string::npos;
 }
+
+// A kit reads commands and [FILES] values of the control file only up to the lengths of the
+// kit format; a longer one would be run or unpacked cut short, so it is refused here.
+void CheckWhatTheKitReads(const std::u16string& controlText, std::string& errorText) {
+  std::string text = Utf8FromUtf16(controlText);
+  MemoryProfile profile(nullptr);
+  profile.SetTrimValues(true);
+  profile.Feed(true, text.size(), text.data());
+  for (const char* key : {"COMMANDLINE", "WINCMDLINE"}) {
+    std::string value;
+    if (profile.GetValue(kitformat::kInfoSection, key, value) &&
+        Utf16Length(value) > kitformat::kCommandLimit) {
+      errorText += FormatToString("\n-- %s is longer than the %u characters a kit reads", key,
+                                  kitformat::kCommandLimit);
+    }
+  }
+  const std::string filesPrefix = UpperAscii(kitformat::kFilesSection) + "\\";
+  std::set<std::string> seen;
+  for (const std::string& entry : profile.Entries()) {
+    if (UpperAscii(entry.substr(0, filesPrefix.size())) != filesPrefix) continue;
+    size_t eq = entry.find('=', filesPrefix.size());
+    std::string key = entry.substr(filesPrefix.size(), eq - filesPrefix.size());
+    // The first entry of a key is the one a kit reads.
+    if (!IsMemberKey(key) || !seen.insert(UpperAscii(key)).second) continue;
+    if (Utf16Length(entry.substr(eq + 1)) > kitformat::kMemberValueLimit) {
+      errorText += FormatToString("\n-- [FILES] value of %s is longer than the %u characters a kit reads",
+                                  key.c_str(), kitformat::kMemberValueLimit);
+    }
+  }
+}
+
+}  // namespace
 
 std::string SteeringFilePath(const std::string& path) {
   if (path.find_first_of("\\:") == std::string::npos) return ".\\" + path;
@@ -83,13 +124,23 @@ SteeringResult ReadSteeringFile(const std::string& path, const KeywordTable& key
                                        file.c_str(), static_cast<unsigned>(error.code),
                                        error.text.c_str());
   } else {
-    std::string ansi = platform.Utf16ToAnsi(DecodeSteeringText(bytes, platform));
+    std::u16string translated;
+    if (IsUtf16Text(bytes.data(), bytes.size())) {
+      // Translated as UTF-16: a name the ANSI code page lacks reaches the kit whole.
+      result.fatal = TranslateUtf16Text(
+          DecodeSteeringText(bytes, platform), keywords,
+          [&](const std::string& text) { return platform.AnsiToUtf16(text); }, translated);
+    } else {
+      std::string ansi;
+      result.fatal = TranslateText(platform.Utf16ToAnsi(DecodeSteeringText(bytes, platform)),
+                                   keywords, ansi);
+      translated = platform.AnsiToUtf16(ansi);
+    }
     bytes.clear();
     bytes.shrink_to_fit();
-    std::string translated;
-    result.fatal = TranslateText(ansi, keywords, translated);
     if (result.fatal != TranslateStatus::kOk) return result;
-    result.controlText = u"\uFEFF" + platform.AnsiToUtf16(translated);
+    result.controlText = u"\uFEFF" + translated;
+    CheckWhatTheKitReads(translated, result.errorText);
   }
 
   const char* info = kitformat::kInfoSection;

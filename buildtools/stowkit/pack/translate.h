@@ -3,8 +3,10 @@
 // go through.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace pack {
 
@@ -26,6 +28,13 @@ enum class TranslateStatus {
 // the beginning of the text, so replacement text is searched too. On failure out is undefined.
 TranslateStatus TranslateText(const std::string& text, const KeywordTable& table,
                               std::string& out);
+
+// The same for a UTF-16 steering file, so that characters outside the ANSI code page survive:
+// keywords, values and the character of a constant's code are the ANSI texts converted by
+// fromAnsi; five UTF-16 units make a constant.
+TranslateStatus TranslateUtf16Text(const std::u16string& text, const KeywordTable& table,
+                                   const std::function<std::u16string(const std::string&)>& fromAnsi,
+                                   std::u16string& out);
 
 // The text reported for a failed translation, and the exit status it ends the process with.
 const char* TranslateFailureText(TranslateStatus status);

@@ -19,6 +19,13 @@ constexpr const char* kDefaultIconName = "DEFAULT_ICON";
 // Members are looked up as "F%d", n = 1, 2, ...; the scan gives up after this many absent keys.
 constexpr int kMemberMissLimit = 100;
 
+// What a kit reads of its control file, in characters: longer values are refused when packing
+// and are failures when a kit meets one (a description is only cut, being a title).
+constexpr unsigned kDescriptionLimit = 255;
+constexpr unsigned kCommandLimit = 1023;      // COMMANDLINE, WINCMDLINE
+constexpr unsigned kMemberValueLimit = 518;   // one [FILES] value
+constexpr int kDefaultSetupErrorFatal = 123;
+
 constexpr const char* kInfoSection = "INFO";
 constexpr const char* kFilesSection = "FILES";
 

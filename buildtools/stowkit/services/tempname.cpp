@@ -28,7 +28,11 @@ std::string TempNameSequence::NextName(const std::string& directory, const std::
     uint32_t n = next_++;
     if (next_ == 0) next_ = 1;  // after four thousand million names, start again at 1
     std::string name = stem + FormatToString("%u", static_cast<unsigned>(n));
-    if (!probes.exists(name)) return name;
+    switch (probes.claim(name)) {
+      case NameClaim::kClaimed: return name;
+      case NameClaim::kTaken: break;
+      case NameClaim::kRefused: return std::string();
+    }
   }
   return std::string();
 }

@@ -7,11 +7,17 @@
 #include <functional>
 #include <string>
 
+// What trying to take one name found.
+enum class NameClaim {
+  kClaimed,  // the name is now ours (its file was created)
+  kTaken,    // something has that name already: try the next number
+  kRefused,  // the directory cannot hold new files (no access, gone): no number will do
+};
+
 struct TempNameProbes {
   // True when path names an existing directory.
   std::function<bool(const std::string& path)> isDirectory;
-  // True when path names something that exists (or cannot be ruled out).
-  std::function<bool(const std::string& path)> exists;
+  std::function<NameClaim(const std::string& path)> claim;
 };
 
 // Longest directory-plus-prefix for which a name is still made: with a separator, up to ten
@@ -34,9 +40,9 @@ std::string ChooseTempDirectory(const char* tmpVar, const char* given, const std
 // The process-wide sequence of numbered names.
 class TempNameSequence {
  public:
-  // The first "<directory>\<prefix><n>" that names nothing existing, n continuing after the
-  // last number tried. Empty when directory and prefix are too long or kTempNameAttempts
-  // numbers are all taken.
+  // Claims the first free "<directory>\<prefix><n>", n continuing after the last number tried.
+  // Empty when directory and prefix are too long, when the directory refuses a new file, or
+  // when kTempNameAttempts numbers are all taken.
   std::string NextName(const std::string& directory, const std::string& prefix,
                        const TempNameProbes& probes);
   uint32_t NextNumber() const { return next_; }

@@ -45,3 +45,82 @@ std::u16string Utf16TextAfterMark(const unsigned char* data, size_t size) {
   }
   return text;
 }
+
+namespace {
+
+void PutUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+// The code point starting at text[at]; at moves past it.
+char32_t NextUtf8(const std::string& text, size_t& at) {
+  unsigned char lead = static_cast<unsigned char>(text[at++]);
+  if (lead < 0x80) return lead;
+  int more = lead >= 0xF0 && lead < 0xF5 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC2 && lead < 0xE0 ? 1 : -1;
+  if (more < 0) return kReplacement;
+  char32_t c = lead & (0x3F >> more);
+  for (int i = 0; i < more; ++i) {
+    if (at >= text.size() || (static_cast<unsigned char>(text[at]) & 0xC0) != 0x80) {
+      return kReplacement;
+    }
+    c = (c << 6) | (static_cast<unsigned char>(text[at++]) & 0x3F);
+  }
+  static const char32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
+  if (c < kLeast[more] || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) return kReplacement;
+  return c;
+}
+
+}  // namespace
+
+std::string Utf8FromUtf16(const std::u16string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    } else if (c >= 0xD800 && c < 0xE000) {
+      c = kReplacement;
+    }
+    PutUtf8(out, c);
+  }
+  return out;
+}
+
+std::u16string Utf16FromUtf8(const std::string& text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (size_t at = 0; at < text.size();) {
+    char32_t c = NextUtf8(text, at);
+    if (c >= 0x10000) {
+      out.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(c));
+    }
+  }
+  return out;
+}
+
+size_t Utf16Length(const std::string& utf8) {
+  size_t units = 0;
+  for (size_t at = 0; at < utf8.size();) units += NextUtf8(utf8, at) >= 0x10000 ? 2 : 1;
+  return units;
+}

@@ -22,3 +22,10 @@ bool IsUtf16Text(const unsigned char* data, size_t size);
 // The UTF-16 text after the mark, up to the first zero unit; an odd last byte is a unit of its
 // own (its high byte reads as 0).
 std::u16string Utf16TextAfterMark(const unsigned char* data, size_t size);
+
+// UTF-16 text as UTF-8; a lone surrogate becomes U+FFFD.
+std::string Utf8FromUtf16(const std::u16string& text);
+// UTF-8 text as UTF-16; a malformed sequence becomes U+FFFD.
+std::u16string Utf16FromUtf8(const std::string& text);
+// How many UTF-16 units the UTF-8 text takes: the length the kit's limits count in.
+size_t Utf16Length(const std::string& utf8);

@@ -7,16 +7,20 @@
 
 namespace {
 
-// A pretend file system: a set of directories and a set of existing files.
+// A pretend file system: a set of directories and a set of existing files; a name below a
+// refusing directory can never be made.
 struct FakeFiles {
-  std::set<std::string> dirs, files;
+  std::set<std::string> dirs, files, refusing;
   int probes = 0;
   TempNameProbes Probes() {
     return TempNameProbes{
         [this](const std::string& p) { return dirs.count(p) > 0; },
         [this](const std::string& p) {
           ++probes;
-          return files.count(p) > 0 || dirs.count(p) > 0;
+          if (refusing.count(p.substr(0, p.find_last_of('\\')))) return NameClaim::kRefused;
+          if (files.count(p) > 0 || dirs.count(p) > 0) return NameClaim::kTaken;
+          files.insert(p);
+          return NameClaim::kClaimed;
         }};
   }
 };
@@ -72,7 +76,7 @@ TEST(TempName, ExistingNamesArePassedOverAndNotRetried) {
 TEST(TempName, GivesUpAfterTheAttemptLimit) {
   FakeFiles fs;
   TempNameProbes p{[](const std::string&) { return true; },
-                   [&fs](const std::string&) { ++fs.probes; return true; }};
+                   [&fs](const std::string&) { ++fs.probes; return NameClaim::kTaken; }};
   TempNameSequence seq;
   EXPECT_EQ(seq.NextName("d", "p.", p), "");
   EXPECT_EQ(fs.probes, static_cast<int>(kTempNameAttempts));
@@ -89,5 +93,14 @@ TEST(TempName, OverlongDirectoryIsRefusedAtOnce) {
   std::string name = seq.NextName(fits, prefix, p);
   EXPECT_EQ(name, fits + "\\" + prefix + "2");
   EXPECT_EQ(seq.NextName(fits + "x", prefix, p), "");
+  EXPECT_EQ(fs.probes, 1);
+}
+
+TEST(TempName, ADirectoryThatRefusesNewFilesEndsTheSearchAtOnce) {
+  FakeFiles fs;
+  fs.refusing = {"C:\\locked"};
+  TempNameProbes p = fs.Probes();
+  TempNameSequence seq;
+  EXPECT_EQ(seq.NextName("C:\\locked", "p.", p), "");
   EXPECT_EQ(fs.probes, 1);
 }

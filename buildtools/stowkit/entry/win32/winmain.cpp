@@ -11,6 +11,8 @@
 #include "pack/win32/packkit.h"
 #include "platform.h"
 #include "run/win32/runkit.h"
+#include "services/fatalend.h"
+#include "services/win32/services.h"
 #include "services/win32/win32util.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
@@ -19,7 +21,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   try {
     CommandLineCursor cursor;
     if (IsPackModeRequest(cursor)) return pack::PackKit(instance, cursor, moduleBaseName.c_str());
-    return RunKit(instance, moduleBaseName.c_str());
+    return run::RunKit(instance, moduleBaseName.c_str());
+  } catch (const FatalEnd& end) {
+    // The modes report their own fatal ends; this is only the last line of defence.
+    ReportText(end.text);
+    return end.status;
   } catch (CClientException*) {
     // Already shown where it was raised; end without a second message.
     return kUnhandledClientExceptionStatus;

@@ -12,12 +12,17 @@
 
 #include "clientexception.h"
 #include "formatstring.h"
+#include "platform.h"
 #include "pack/arguments.h"
+#include "pack/kitinputs.h"
 #include "pack/win32/packwin32.h"
 #include "services/kitformat.h"
 #include "services/win32/handles.h"
 #include "services/win32/longpath.h"
+#include "services/fatalend.h"
 #include "services/win32/services.h"
+#include "services/win32/tempfile.h"
+#include "services/win32/unattended.h"
 #include "services/win32/win32util.h"
 
 namespace pack {
@@ -27,7 +32,6 @@ namespace {
 using kitformat::kGzipBlock;
 using kitformat::kStreamBuffer;
 constexpr DWORD kReadChunk = 64u * 1024 * 1024;
-constexpr const char* kTempIconPath = ".\\tempfile.ico";
 constexpr WORD kKitIconGroup = kitformat::kGroupIconName;
 
 [[noreturn]] void EndWithTranslationFailure(TranslateStatus status) {
@@ -54,10 +58,7 @@ void CompressToGzip(UniqueStdioFile& input, UniqueGzFile& output) {
   gzbuffer(output.get(), kStreamBuffer);
   for (;;) {
     size_t read = std::fread(buffer, 1, sizeof buffer, input.get());
-    if (std::ferror(input.get())) {
-      std::perror("fread");
-      ExitWithStatus(1);
-    }
+    if (std::ferror(input.get())) FatalError(FormatToString("fread: %s\n", std::strerror(errno)));
     if (read == 0) {
       input.reset();
       if (!output.reset()) FatalError("failed gzclose");
@@ -77,7 +78,8 @@ class MemberBuffer {
  public:
   // False, with the platform error set, when the file cannot be examined, opened, allocated
   // for or read completely.
-  bool ReadWhole(const std::string& path);
+  bool ReadWhole(const std::wstring& path);
+  bool ReadWhole(const std::string& path) { return ReadWhole(client_platform::AnsiToWide(path)); }
   const unsigned char* data() const { return bytes_.data(); }
   size_t size() const { return size_; }
 
@@ -86,10 +88,11 @@ class MemberBuffer {
   size_t size_ = 0;
 };
 
-bool MemberBuffer::ReadWhole(const std::string& path) {
+bool MemberBuffer::ReadWhole(const std::wstring& path) {
   size_ = 0;
-  UniqueFileHandle file(CreateFileAnyLength(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN));
+  UniqueFileHandle file(CreateFileW(CallablePath(path).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file) return false;
   LARGE_INTEGER length;
   if (!GetFileSizeEx(file.get(), &length)) return false;
@@ -156,29 +159,21 @@ bool KitWriter::Record(const char* name, const void* data, size_t size, const st
 }
 
 bool KitWriter::CompressFile(const std::string& source) {
-  std::string temp = MakeTempFileName();
+  TempFile temp = ClaimTempFile();
   UniqueStdioFile input(OpenFileAnyLength(source, "rb"));
   if (!input) {
     Append("\n--- open failure on '%s' \n %s", source);
-    DeleteFileA(temp.c_str());
     return false;
   }
-  UniqueGzFile gz(gzopen(temp.c_str(), "wb6 "));
+  UniqueGzFile gz(gzopen_w(CallablePath(temp.path()).c_str(), "wb6 "));
   if (!gz) {
-    input.reset();
-    errorText_ += FormatToString("can't gzopen '%s'", temp.c_str());
-    DeleteFileA(temp.c_str());
+    errorText_ += FormatToString("can't gzopen '%s'", temp.DisplayName().c_str());
     return false;
   }
   CompressToGzip(input, gz);
-  bool read = member_.ReadWhole(temp);
-  SystemError error = CaptureSystemError();
-  DeleteFileA(temp.c_str());
-  if (!read) {
-    SetLastError(error.code);
-    Append("\n-- file open error in installer input file '%s' \n %s", source);
-  }
-  return read;
+  if (member_.ReadWhole(temp.path())) return true;
+  Append("\n-- file open error in installer input file '%s' \n %s", source);
+  return false;
 }
 
 bool KitWriter::StoreControlFile(const std::u16string& text, bool compress,
@@ -194,47 +189,37 @@ bool KitWriter::StoreControlFile(const std::u16string& text, bool compress,
     if (update_.Fits(bytes.size())) Append("\n--- resource update error in steering file '%s' \n %s", steeringPath);
     return false;
   }
-  std::string plain = MakeTempFileName();
-  std::string packed = MakeTempFileName();
+  TempFile plain = ClaimTempFile();
+  TempFile packed = ClaimTempFile();
   {
-    UniqueStdioFile out(std::fopen(plain.c_str(), "wb"));
+    UniqueStdioFile out(_wfopen(CallablePath(plain.path()).c_str(), L"wb"));
     bool written = out && std::fwrite(bytes.data(), 1, bytes.size(), out.get()) == bytes.size();
     if (!out || !out.reset() || !written) {
-      Append("\n--- create failure on temporary file '%s' \n %s", plain);
-      DeleteFileA(packed.c_str());
-      DeleteFileA(plain.c_str());
+      Append("\n--- create failure on temporary file '%s' \n %s", plain.DisplayName());
       return false;
     }
   }
-  UniqueStdioFile input(std::fopen(plain.c_str(), "rb"));
+  UniqueStdioFile input(_wfopen(CallablePath(plain.path()).c_str(), L"rb"));
   if (!input) {
-    Append("\n--- open failure on '%s' \n %s", plain);
-    DeleteFileA(packed.c_str());
-    DeleteFileA(plain.c_str());
+    Append("\n--- open failure on '%s' \n %s", plain.DisplayName());
     return false;
   }
-  // The packed name is held by its empty file since MakeTempFileName; gzopen truncates it.
+  // The packed name is held by its empty file since it was claimed; gzopen truncates it.
   // Removing it first would let another packer take the name in between.
-  UniqueGzFile gz(gzopen(packed.c_str(), "wb6 "));
+  UniqueGzFile gz(gzopen_w(CallablePath(packed.path()).c_str(), "wb6 "));
   if (!gz) {
-    input.reset();
-    errorText_ += FormatToString("can't gzopen '%s'", packed.c_str());
-    DeleteFileA(packed.c_str());
-    DeleteFileA(plain.c_str());
+    errorText_ += FormatToString("can't gzopen '%s'", packed.DisplayName().c_str());
     return false;
   }
   CompressToGzip(input, gz);
   FileBytes data;
-  bool ok = ReadWholeFile(packed, true, data);
-  if (!ok) {
-    Append("\n--- failed to read compressed file '%s' \n %s", packed);
-  } else if (!Record(kitformat::kControlFileName, data.data(), data.size, steeringPath)) {
-    if (update_.Fits(data.size)) Append("\n--- resource update error in steering file '%s' \n %s", steeringPath);
-    ok = false;
+  if (!ReadWholeFile(packed.path(), true, data)) {
+    Append("\n--- failed to read compressed file '%s' \n %s", packed.DisplayName());
+    return false;
   }
-  DeleteFileA(packed.c_str());
-  DeleteFileA(plain.c_str());
-  return ok;
+  if (Record(kitformat::kControlFileName, data.data(), data.size, steeringPath)) return true;
+  if (update_.Fits(data.size)) Append("\n--- resource update error in steering file '%s' \n %s", steeringPath);
+  return false;
 }
 
 bool KitWriter::StoreMember(const std::string& key, const KitMember& member, bool compress) {
@@ -261,6 +246,42 @@ bool KitWriter::StoreMember(const std::string& key, const KitMember& member, boo
   return false;
 }
 
+// The file's volume and index; false when it cannot be opened for its attributes.
+bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+  UniqueFileHandle file(CreateFileW(CallablePath(client_platform::AnsiToWide(path)).c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  return file && GetFileInformationByHandle(file.get(), &info);
+}
+
+// Compares by identity, not by spelling: another spelling, a short name or a hard link of the
+// output is the same file. An output that does not exist yet is no input.
+std::string OutputClash(const std::string& output, const std::vector<std::string>& inputs) {
+  BY_HANDLE_FILE_INFORMATION target;
+  if (!FileIdentity(output, target)) return std::string();
+  return CheckOutputIsNoInput(output, inputs, [&](const std::string&, const std::string& input) {
+    BY_HANDLE_FILE_INFORMATION other;
+    return FileIdentity(input, other) && other.dwVolumeSerialNumber == target.dwVolumeSerialNumber &&
+           other.nFileIndexHigh == target.nFileIndexHigh &&
+           other.nFileIndexLow == target.nFileIndexLow;
+  });
+}
+
+// The packer's own DEFAULT_ICON as an .ico file in a claimed temporary file; an empty owner
+// when this image has none (a kit used as packer) or the file cannot be written, after
+// saying so. Never a file of the user's: the current directory is not touched.
+TempFile DefaultIconFile() {
+  TempFile icon;
+  try {
+    icon = ClaimTempFile();
+  } catch (const FatalEnd&) {
+    ReportText("Error Opening Temporary Icon File for Writing");
+    return TempFile();
+  }
+  if (!ExtractDefaultIcon(icon.path(), kitformat::kDefaultIconName, nullptr)) return TempFile();
+  return icon;
+}
+
 // Version information, icon, control file and members; false when one of them failed.
 bool RecordKit(ResourceUpdate& update, const PackSettings& settings, const SteeringResult& steering,
                bool compressControl, bool compressMembers, std::string& errorText) {
@@ -275,19 +296,20 @@ bool RecordKit(ResourceUpdate& update, const PackSettings& settings, const Steer
     return false;
   }
 
-  std::string iconPath = steering.iconPath;
-  bool extracted = false;
-  if (iconPath.empty() && ExtractDefaultIcon(kTempIconPath, kitformat::kDefaultIconName, nullptr)) {
-    iconPath = kTempIconPath;
-    extracted = true;
-  }
   bool good = true;
-  if (!iconPath.empty() && ReplaceIcon(update, kKitIconGroup, iconPath) != 0) {
-    errorText += FormatToString("\n-- resource update error in icon file '%s' \n %s",
-                                iconPath.c_str(), ErrorCodeAndText(CaptureSystemError()).c_str());
-    good = false;
+  SystemError iconError;
+  if (!steering.iconPath.empty()) {
+    good = ReplaceIcon(update, kKitIconGroup, client_platform::AnsiToWide(steering.iconPath)) == 0;
+    if (!good) iconError = CaptureSystemError();
+  } else if (TempFile icon = DefaultIconFile()) {
+    good = ReplaceIcon(update, kKitIconGroup, icon.path()) == 0;
+    if (!good) iconError = CaptureSystemError();
   }
-  if (extracted) DeleteFileA(kTempIconPath);
+  if (!good) {
+    std::string shown = steering.iconPath.empty() ? "(default icon)" : steering.iconPath;
+    errorText += FormatToString("\n-- resource update error in icon file '%s' \n %s",
+                                shown.c_str(), ErrorCodeAndText(iconError).c_str());
+  }
   if (!good) return false;
 
   KitWriter writer(update, errorText);
@@ -302,9 +324,14 @@ bool RecordKit(ResourceUpdate& update, const PackSettings& settings, const Steer
 
 }  // namespace
 
-int PackKit(HINSTANCE instance, BasicCommandLineCursor<char>& cursor, const char* moduleBaseName) {
+namespace {
+
+int PackKitSteps(HINSTANCE instance, BasicCommandLineCursor<char>& cursor,
+                 const char* moduleBaseName) {
   ReportSettings& report = Reporting();
-  report.messageBoxes = instance != nullptr;
+  // A packer that nobody watches (a build service, STOWKIT_UNATTENDED=1) writes what it has to
+  // say to standard error: a box would wait for ever.
+  report.messageBoxes = instance != nullptr && UnattendedMode() == Unattended::kNo;
   report.caption = moduleBaseName;
   const std::string packerImage = ModuleFileName(instance);
 
@@ -335,6 +362,11 @@ int PackKit(HINSTANCE instance, BasicCommandLineCursor<char>& cursor, const char
   if (steering.fatal != TranslateStatus::kOk) EndWithTranslationFailure(steering.fatal);
   if (!steering.errorText.empty()) {
     ReportText(steering.errorText + "\n");
+    return 1;
+  }
+  std::string clash = OutputClash(settings.outputPath, KitInputs(steering, packerImage));
+  if (!clash.empty()) {
+    ReportText(clash + "\n");
     return 1;
   }
   bool compressControl = settings.compressControl && steering.compressControl;
@@ -370,6 +402,18 @@ int PackKit(HINSTANCE instance, BasicCommandLineCursor<char>& cursor, const char
     return 2;
   }
   return 0;
+}
+
+}  // namespace
+
+int PackKit(HINSTANCE instance, BasicCommandLineCursor<char>& cursor, const char* moduleBaseName) {
+  try {
+    return PackKitSteps(instance, cursor, moduleBaseName);
+  } catch (const FatalEnd& end) {
+    // Every owner on the way up has deleted its temporary file; the pending update is discarded.
+    ReportText(end.text);
+    return end.status;
+  }
 }
 
 }  // namespace pack

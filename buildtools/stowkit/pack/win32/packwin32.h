@@ -11,7 +11,9 @@
 #include "pack/steering.h"
 #include "services/systemerror.h"
 #include "services/win32/services.h"
+#include "services/win32/codepage.h"
 #include "services/win32/systemerror.h"
+#include "services/win32/tempfile.h"
 
 namespace pack {
 
@@ -41,6 +43,7 @@ class Win32SteeringPlatform : public SteeringPlatform {
 
   std::string longPath_;  // the steering file when its path is too long for the profile reader
   std::string copyPath_;  // its copy, once made
+  TempFile copy_;         // owns the copy
 };
 
 // A pending resource update of the output file: committed only by Commit, discarded otherwise
@@ -72,12 +75,12 @@ int BuildVersionResource(ResourceUpdate& update, const std::string& outputPath,
                          const std::map<std::string, std::string>& values, std::string& reason);
 
 // Writes the named icon group of the module (the running executable when null) as an .ico file.
-bool ExtractDefaultIcon(const std::string& path, const char* groupName, HMODULE module);
+bool ExtractDefaultIcon(const std::wstring& path, const char* groupName, HMODULE module);
 
 // Records the images of an .ico file as icons 1..n and their directory as the group. -1 with
 // the platform error set when the file cannot be read, is not a sound icon file (nothing is
 // recorded then) or the platform refuses a resource.
-int ReplaceIcon(ResourceUpdate& update, WORD groupName, const std::string& icoPath);
+int ReplaceIcon(ResourceUpdate& update, WORD groupName, const std::wstring& icoPath);
 
 // Removes the certificate table that a signed packer image leaves in the kit at path (see
 // PlanCertificateRemoval). False with a message appended to errorText.

@@ -10,6 +10,7 @@
 #include "pack/win32/packwin32.h"
 #include "services/kitformat.h"
 #include "services/win32/handles.h"
+#include "services/win32/longpath.h"
 #include "services/win32/services.h"
 
 namespace pack {
@@ -94,9 +95,10 @@ bool LoadModuleResource(HMODULE module, LPCSTR name, LPCSTR type, ByteVector& ou
 
 }  // namespace
 
-bool ExtractDefaultIcon(const std::string& path, const char* groupName, HMODULE module) {
+bool ExtractDefaultIcon(const std::wstring& path, const char* groupName, HMODULE module) {
   if (module == nullptr) module = GetModuleHandleA(nullptr);
-  UniqueFileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  std::wstring callable = CallablePath(path);
+  UniqueFileHandle file(CreateFileW(callable.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
     ReportText("Error Opening Temporary Icon File for Writing");
@@ -112,8 +114,6 @@ bool ExtractDefaultIcon(const std::string& path, const char* groupName, HMODULE 
     found = LoadModuleResource(module, MAKEINTRESOURCEA(entries[n].id), RT_ICON, images.back());
   }
   if (!found) {  // no default icon in this image (a kit used as packer): no icon, no message
-    file.reset();
-    DeleteFileA(path.c_str());
     return false;
   }
   ByteVector ico = BuildIconFile(entries, images);
@@ -121,14 +121,11 @@ bool ExtractDefaultIcon(const std::string& path, const char* groupName, HMODULE 
   bool ok = WriteFile(file.get(), ico.data(), static_cast<DWORD>(ico.size()), &written, nullptr) &&
             written == ico.size();
   ok = file.reset() && ok;
-  if (!ok) {
-    DeleteFileA(path.c_str());
-    ReportText("Error Writing Temporary ICO File");
-  }
+  if (!ok) ReportText("Error Writing Temporary ICO File");
   return ok;
 }
 
-int ReplaceIcon(ResourceUpdate& update, WORD groupName, const std::string& icoPath) {
+int ReplaceIcon(ResourceUpdate& update, WORD groupName, const std::wstring& icoPath) {
   FileBytes file;
   if (!ReadWholeFile(icoPath, true, file)) {
     if (GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_READ_FAULT);

@@ -9,7 +9,9 @@
 #include "pack/win32/packwin32.h"
 #include "services/win32/handles.h"
 #include "services/win32/longpath.h"
+#include "platform.h"
 #include "services/win32/services.h"
+#include "services/win32/tempfile.h"
 
 namespace pack {
 
@@ -32,27 +34,25 @@ bool Win32SteeringPlatform::ReadSteeringBytes(const std::string& path, std::vect
   return true;
 }
 
-Win32SteeringPlatform::~Win32SteeringPlatform() {
-  if (!copyPath_.empty()) DeleteFileA(copyPath_.c_str());
-}
+Win32SteeringPlatform::~Win32SteeringPlatform() = default;
 
 bool Win32SteeringPlatform::MakeProfileCopy(const FileBytes& file, SystemError& error) {
-  std::string copy = MakeTempFileName();
-  if (!IsPlainLengthPath(copy)) {
-    DeleteFileA(copy.c_str());
-    SetLastError(ERROR_FILENAME_EXCED_RANGE);
-    error = CaptureSystemError();
+  TempFile copy = ClaimTempFile();
+  // The profile reader takes an 8-bit path of plain length.
+  std::string name = Utf16ToAnsi(std::u16string(copy.path().begin(), copy.path().end()));
+  if (!IsPlainLengthPath(name) || client_platform::AnsiToWide(name) != copy.path()) {
+    error = SystemErrorFor(ERROR_FILENAME_EXCED_RANGE);
     return false;
   }
-  UniqueStdioFile out(std::fopen(copy.c_str(), "wb"));
+  UniqueStdioFile out(_wfopen(copy.path().c_str(), L"wb"));
   bool written = out && std::fwrite(file.data(), 1, file.size, out.get()) == file.size;
   if (!out || !out.reset() || !written) {
-    if (GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_WRITE_FAULT);
     error = CaptureSystemError();
-    DeleteFileA(copy.c_str());
+    if (error.code == ERROR_SUCCESS) error = SystemErrorFor(ERROR_WRITE_FAULT);
     return false;
   }
-  copyPath_ = copy;
+  copyPath_ = name;
+  copy_ = std::move(copy);
   return true;
 }
 

@@ -1,15 +1,16 @@
-// Starting the installer that the control file names, and turning its end into the kit's
-// exit status.
+#include "run/win32/installer.h"
+
 #include <windows.h>
 
 #include <cstdlib>
-#include <string>
 #include <vector>
 
 #include "clientexception.h"
-#include "formatstring.h"
-#include "run/win32/runner.h"
+#include "run/win32/report.h"
+#include "services/win32/codepage.h"
 #include "services/win32/handles.h"
+
+namespace run {
 
 namespace {
 
@@ -22,26 +23,25 @@ constexpr int kInstallerFailedLine = 199;
 [[noreturn]] void RaiseLaunchError(DWORD code, int line, const char* format,
                                    const std::string& command) {
   SetLastError(code);  // the exception's text names the failing call's error
-  CClientException* error = new CClientException(format, command.c_str());
+  CClientException* error = new CClientException(format, AnsiFromUtf8(command).c_str());
   error->SetErrorCode(code);
   error->SetLocation(kLaunchUnit, line, nullptr);
-  error->Show(kMbSystemModal);
+  ShowLaunchError(*error);
   throw error;
 }
 
 }  // namespace
 
-int LaunchInstaller(const std::string& workDir, const std::string& applicationName,
-                    const std::string& command, bool fatal) {
-  STARTUPINFOA startup = {};
+int LaunchInstaller(const std::wstring& workDir, const std::string& command, bool fatal) {
+  STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   startup.wShowWindow = SW_SHOWDEFAULT;
   PROCESS_INFORMATION info = {};
-  std::vector<char> commandLine(command.begin(), command.end());
-  commandLine.push_back('\0');
-  if (!CreateProcessA(applicationName.empty() ? nullptr : applicationName.c_str(),
-                      commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, workDir.c_str(),
-                      &startup, &info)) {
+  std::wstring wide = WideFromUtf8(command);
+  std::vector<wchar_t> commandLine(wide.begin(), wide.end());
+  commandLine.push_back(L'\0');
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      workDir.c_str(), &startup, &info)) {
     DWORD code = GetLastError();
     WriteInstallLog(command);
     RaiseLaunchError(code, kCreateProcessLine, "Error in creating process '%s'", command);
@@ -64,14 +64,16 @@ int LaunchInstaller(const std::string& workDir, const std::string& applicationNa
   return static_cast<int>(exitCode);
 }
 
-int RunInstaller(const std::string& workDir, const std::string& commandLine,
+int RunInstaller(const std::wstring& workDir, const std::string& commandLine,
                  const std::string& winCmdLine, bool fatal) {
   // The runtime keeps its own copy and passes it on to the system environment, so every
   // process started from here inherits it.
-  static std::string variable;
-  variable = FormatToString("INSTALL_LOGFILE=%s", Runner().logPath.c_str());
-  _putenv(variable.c_str());
-  if (!commandLine.empty()) return std::system(commandLine.c_str());
-  if (!winCmdLine.empty()) return LaunchInstaller(workDir, std::string(), winCmdLine, fatal);
+  static std::wstring variable;
+  variable = L"INSTALL_LOGFILE=" + Runner().logPath;
+  _wputenv(variable.c_str());
+  if (!commandLine.empty()) return _wsystem(WideFromUtf8(commandLine).c_str());
+  if (!winCmdLine.empty()) return LaunchInstaller(workDir, winCmdLine, fatal);
   return 0;
 }
+
+}  // namespace run

@@ -1,46 +1,52 @@
 #include "run/win32/runkit.h"
 
-#include <cstdio>
 #include <ctime>
 #include <string>
 #include <vector>
 
 #include "commandline.h"
-#include "formatstring.h"
-#include "run/memoryprofile.h"
-#include "run/runsteps.h"
-#include "run/win32/runner.h"
-#include "services/kitformat.h"
-#include "services/win32/handles.h"
-#include "services/win32/services.h"
-#include "services/win32/systemerror.h"
+#include "run/controlfile.h"
+#include "run/installlog.h"
+#include "run/kitarguments.h"
+#include "run/win32/cleanup.h"
+#include "run/win32/installer.h"
+#include "run/win32/report.h"
+#include "run/win32/securedir.h"
+#include "run/win32/unpack.h"
+#include "services/fatalend.h"
+#include "services/memoryprofile.h"
+#include "services/win32/codepage.h"
+#include "services/win32/unattended.h"
 #include "services/win32/win32util.h"
+
+namespace run {
 
 namespace {
 
 constexpr int kStepFailedStatus = 1;
-constexpr int kDescriptionBuffer = 256;
-constexpr int kCommandBuffer = 1024;
-constexpr int kDefaultSetupErrorFatal = 123;
-// Kits started within the same second each get their own directory: the next seconds' names
-// are tried before giving up.
-constexpr int kWorkingDirectoryTries = 64;
+
+std::wstring JoinPath(const std::wstring& directory, const std::wstring& name) {
+  if (!directory.empty() && directory.back() != L'\\' && directory.back() != L'/') {
+    return directory + L"\\" + name;
+  }
+  return directory + name;
+}
 
 // A relative log name is resolved now, while the start directory is still the current one, so
 // that every line (and the installer, through INSTALL_LOGFILE) uses the same file outside the
 // working directory, which is deleted at the end.
-std::string InstallLogPath(const std::string& startDir, const KitArguments& args) {
-  if (!args.hasLog || args.logValue.empty()) return AppendPath(startDir, "install.log");
-  DWORD needed = GetFullPathNameA(args.logValue.c_str(), 0, nullptr, nullptr);
+std::wstring InstallLogPath(const std::wstring& startDir, const BasicKitArguments<wchar_t>& args) {
+  if (!args.hasLog || args.logValue.empty()) return JoinPath(startDir, L"install.log");
+  DWORD needed = GetFullPathNameW(args.logValue.c_str(), 0, nullptr, nullptr);
   if (needed != 0) {
-    std::string full(needed, '\0');
-    DWORD got = GetFullPathNameA(args.logValue.c_str(), needed, &full[0], nullptr);
+    std::wstring full(needed, L'\0');
+    DWORD got = GetFullPathNameW(args.logValue.c_str(), needed, &full[0], nullptr);
     if (got != 0 && got < needed) {
       full.resize(got);
       return full;
     }
   }
-  return AppendPath(startDir, args.logValue);
+  return JoinPath(startDir, args.logValue);
 }
 
 std::string UtcTimeText() {
@@ -50,108 +56,52 @@ std::string UtcTimeText() {
   return text ? text : "\n";
 }
 
-bool IsLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != 0; }
-
-// The control file out of the resources, through two temporary files and zlib's reader.
-// False after showing the failure.
-bool ReadControlFile(std::string& text) {
-  long long size = -1;
-  const unsigned char* stored =
-      LoadKitResource(kitformat::kControlFileName, kitformat::kResourceType, size);
-  if (!stored) {
-    ShowRunnerMessage("Corruption in kit file: missing KIT.INFO file");
-    return false;
-  }
-  std::string storedName = MakeTempFileName();
-  std::string plainName = MakeTempFileName();
-  std::string error;
-  FileBytes plain;
-  // A copy that could not be written completely would read back as a shorter control file.
-  bool written = WriteBytesToFile(storedName, stored, static_cast<size_t>(size));
-  gzFile in = written ? gzopen(storedName.c_str(), "rb") : nullptr;
-  if (!in) {
-    error = FormatToString("failed to open temporary kit.info ('%s') for decompression",
-                           storedName.c_str());
-  } else if (FILE* out = std::fopen(plainName.c_str(), "wb"); !out) {
-    gzclose(in);
-    error = FormatToString("failed to create temporary copy of kit.info ('%s') for decompression",
-                           plainName.c_str());
-  } else {
-    GunzipToFile(in, out);
-    if (ReadWholeFile(plainName, true, plain)) {
-      LogLine(ReadControlFileLine(plain.size));
-    } else {
-      error = FormatToString("failed to re-read uncompressed kit.info ('%s')", plainName.c_str());
-    }
-  }
-  // Both names were claimed as files by MakeTempFileName, whatever happened since.
-  DeleteFileA(plainName.c_str());
-  DeleteFileA(storedName.c_str());
-  if (!error.empty()) {
-    ShowRunnerMessage(error);
-    return false;
-  }
-  text = DecodeControlFile(plain.data(), plain.size, Utf16ToAnsi);
-  return true;
+// A failure that ends the run before anything was unpacked: logged and shown.
+int Refuse(const std::string& text) {
+  WriteInstallLog(FailureLine(text));
+  ShowRunnerMessage(text);
+  return kStepFailedStatus;
 }
 
-// Creates the target's directory levels below the working directory; false after showing
-// the failure.
-bool CreateDirectoryLevels(const std::string& target) {
-  for (const std::string& level : DirectoryLevels(target, IsLeadByte)) {
-    if (GetFileAttributesA(level.c_str()) != INVALID_FILE_ATTRIBUTES) continue;
-    if (!CreateDirectoryA(level.c_str(), nullptr)) {
-      ShowRunnerMessage(FormatToString("Failed to create directory segment '%s'", level.c_str()));
-      return false;
-    }
-  }
-  return true;
-}
+// The run from the control file on; a FatalEnd leaves it with the working directory (when
+// made) still to remove.
+int RunFromControlFile(const std::wstring& startDir, const std::wstring& tempPath,
+                       const BasicKitArguments<wchar_t>& args, std::wstring& workDir) {
+  RunnerState& runner = Runner();
+  std::string controlText;
+  if (!ReadControlFile(controlText)) return kStepFailedStatus;
+  MemoryProfile profile(runner.instance);
+  profile.SetTrimValues(true);
+  profile.Feed(true, controlText.size(), controlText.data());
+  KitSettings settings = ReadKitSettings(profile, runner.title);
+  runner.title = settings.description;
+  if (!settings.failure.empty()) return Refuse(settings.failure);
 
-void ExtractMember(const KitMember& member) {
-  TargetProblem problem = CheckTargetName(member.target, IsLeadByte);
-  if (problem != TargetProblem::kNone) {
-    ShowRunnerMessage(UnsafeTargetMessage(member.target, problem));
-    return;
+  std::vector<std::string> arguments;
+  for (const std::wstring& argument : args.remaining) arguments.push_back(Utf8FromWide(argument));
+  if (!settings.commandLine.empty() && TakesKitArguments(settings.commandLine)) {
+    int unsafe = FindUnsafeInterpreterArgument(arguments);
+    if (unsafe >= 0) return Refuse(UnsafeArgumentMessage(arguments[unsafe]));
   }
-  long long size = -1;
-  const unsigned char* data = LoadKitResource(member.key, kitformat::kResourceType, size);
-  if (!data) {
-    ShowRunnerMessage(FormatToString("Corruption in kit file: failed to locate kit file '%s'",
-                                     member.target.c_str()));
-    return;
-  }
-  if (!CreateDirectoryLevels(member.target) || member.target.empty()) return;
+  std::string argumentText = Utf8FromWide(args.text);
+  std::string commandLine = SubstituteKitArguments(settings.commandLine, argumentText);
+  std::string winCmdLine = SubstituteKitArguments(settings.winCmdLine, argumentText);
 
-  // zlib reads files, so the stored bytes go through a temporary copy.
-  std::string copy = MakeTempFileName();
-  FILE* file = std::fopen(copy.c_str(), "wb");
-  if (!file) {
-    ShowRunnerMessage(FormatToString("Open for write failed on kit file '%s'", copy.c_str()));
-    DeleteFileA(copy.c_str());  // the name's empty file, if it could be made at all
-    return;
+  workDir = MakeWorkingDirectory(tempPath, static_cast<long long>(std::time(nullptr)));
+  if (workDir.empty()) {
+    ShowRunnerMessage("Failure: could not create temporary directory");
+    return kStepFailedStatus;
   }
-  bool written = size == 0 || std::fwrite(data, 1, static_cast<size_t>(size), file) ==
-                                  static_cast<size_t>(size);
-  if (std::fclose(file) != 0 || !written) {
-    // A short copy would unpack to a shorter file without any other sign.
-    ShowRunnerMessage(FormatToString("Write failed on kit file '%s'", copy.c_str()));
-    DeleteFileA(copy.c_str());
-    return;
+  if (!SetCurrentDirectoryW(workDir.c_str())) {
+    ShowRunnerMessage("Failure: could not set working directory to temporary directory");
+    RemoveDirectoryW(workDir.c_str());  // still empty: nothing of the run stays behind
+    workDir.clear();
+    return kStepFailedStatus;
   }
-  LogLine(CreatedFileLine(copy, static_cast<size_t>(size)));
-
-  gzFile in = gzopen(copy.c_str(), "rb");
-  if (!in) {
-    ShowRunnerMessage("failed to open temporary file for decompression");
-  } else if (FILE* out = std::fopen(member.target.c_str(), "wb"); !out) {
-    gzclose(in);
-    ShowRunnerMessage("failed to open temporary copy of kit.info for decompression");
-  } else {
-    GunzipToFile(in, out);
-    LogLine(CreatedTargetLine(member.target));
-  }
-  DeleteFileA(copy.c_str());
+  ForEachMember(profile, [&](const Member& member) { ExtractMember(member, workDir); });
+  int status = RunInstaller(workDir, commandLine, winCmdLine, settings.fatal);
+  CleanUpWorkingDirectory(workDir, startDir, true);
+  return status;
 }
 
 }  // namespace
@@ -159,67 +109,41 @@ void ExtractMember(const KitMember& member) {
 int RunKit(HINSTANCE instance, const char* moduleBaseName) {
   RunnerState& runner = Runner();
   runner.instance = instance;
-  runner.messageTitle = moduleBaseName ? moduleBaseName : "";
-  MemoryProfile::SetLeadByteTest(IsLeadByte);
+  runner.title = Utf8FromAnsi(moduleBaseName ? moduleBaseName : "");
+  runner.unattended = UnattendedMode();
 
-  std::string startDir = CurrentDirectory();
+  std::wstring startDir = CurrentDirectoryWide();
   if (startDir.empty()) {
     ShowRunnerMessage("Failure: cannot get current working directory");
     return kStepFailedStatus;
   }
-  std::string tempPath = TempPath();
+  std::wstring tempPath = TempPathWide();
   if (tempPath.empty()) {
     ShowRunnerMessage("Failure: cannot find temporary path");
     return kStepFailedStatus;
   }
 
-  KitArguments args;
+  BasicKitArguments<wchar_t> args;
   {
-    BasicCommandLineCursor<char> cursor;
+    BasicCommandLineCursor<wchar_t> cursor;
     args = TakeKitArguments(cursor);
   }
   runner.logPath = InstallLogPath(startDir, args);
   WriteInstallLog(LogHeaderLine(UtcTimeText()));
-
-  std::string controlText;
-  if (!ReadControlFile(controlText)) return kStepFailedStatus;
-  MemoryProfile profile(instance);
-  profile.SetTrimValues(true);
-  profile.Feed(true, controlText.size(), controlText.data());
-
-  std::vector<char> buffer(kCommandBuffer);
-  profile.GetString(kitformat::kInfoSection, "DESCRIPTION", moduleBaseName, buffer.data(),
-                    kDescriptionBuffer);
-  runner.messageTitle = buffer.data();
-  profile.GetString(kitformat::kInfoSection, "COMMANDLINE", "", buffer.data(), kCommandBuffer);
-  std::string commandLine = buffer.data();
-  profile.GetString(kitformat::kInfoSection, "WINCMDLINE", "", buffer.data(), kCommandBuffer);
-  std::string winCmdLine = buffer.data();
-  bool fatal =
-      profile.GetInt(kitformat::kInfoSection, "SETUP_ERROR_FATAL", kDefaultSetupErrorFatal) != 0;
-
-  commandLine = SubstituteKitArguments(commandLine, args.text);
-  winCmdLine = SubstituteKitArguments(winCmdLine, args.text);
-
-  std::string workDir = CreateWorkingDirectory(
-      tempPath, static_cast<long long>(std::time(nullptr)), kWorkingDirectoryTries,
-      [](const std::string& path) {
-        if (CreateDirectoryA(path.c_str(), nullptr)) return CreateOutcome::kCreated;
-        return GetLastError() == ERROR_ALREADY_EXISTS ? CreateOutcome::kExists
-                                                      : CreateOutcome::kFailed;
-      });
-  if (workDir.empty()) {
-    ShowRunnerMessage("Failure: could not create temporary directory");
-    return kStepFailedStatus;
-  }
-  if (!SetCurrentDirectoryA(workDir.c_str())) {
-    ShowRunnerMessage("Failure: could not set working directory to temporary directory");
-    return kStepFailedStatus;
+  if (runner.unattended != Unattended::kNo) {
+    WriteInstallLog(UnattendedModeLine(UnattendedReason(runner.unattended)));
   }
 
-  ForEachMember(profile, ExtractMember);
-
-  int status = RunInstaller(workDir, commandLine, winCmdLine, fatal);
-  CleanUpWorkingDirectory(workDir, startDir);
-  return status;
+  std::wstring workDir;
+  try {
+    return RunFromControlFile(startDir, tempPath, args, workDir);
+  } catch (const FatalEnd& end) {
+    // What the failing step made is gone already; the rest of the run goes the same way.
+    WriteInstallLog(FailureLine(end.text));
+    ShowRunnerMessage(end.text);
+    if (!workDir.empty()) CleanUpWorkingDirectory(workDir, startDir, false);
+    return end.status;
+  }
 }
+
+}  // namespace run

@@ -3,6 +3,11 @@
 
 #include <windows.h>
 
-// Returns the process exit status: 1 when a step before the installer fails, otherwise the
-// installer's status (0 when the control file names no command).
+namespace run {
+
+// Returns the process exit status: 1 when a step before the installer fails or the kit is
+// damaged, 32 when no temporary name can be had, otherwise the installer's status (0 when the
+// control file names no command).
 int RunKit(HINSTANCE instance, const char* moduleBaseName);
+
+}  // namespace run

@@ -31,6 +31,17 @@ std::wstring WideFormIfLong(const std::string& path) {
 
 }  // namespace
 
+std::wstring CallablePath(const std::wstring& path) {
+  if (path.size() <= kPlainPathMaxChars) {
+    std::wstring full = FullPath(path);
+    if (full.empty() || full.size() <= kPlainPathMaxChars) return path;
+  }
+  if (path.find(L'\0') != std::wstring::npos) return path;
+  std::wstring full = FullPath(path);
+  std::wstring extended = full.empty() ? std::wstring() : ExtendedLengthForm(full);
+  return extended.empty() ? path : extended;
+}
+
 bool IsPlainLengthPath(const std::string& path) {
   if (path.size() > kPlainPathMaxChars) return false;
   std::wstring full = FullPath(client_platform::AnsiToWide(path));

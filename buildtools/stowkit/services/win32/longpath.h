@@ -8,6 +8,11 @@
 #include <cstdio>
 #include <string>
 
+// The form of a wide path to give the wide file functions: the path itself when it and the full
+// path it stands for fit the plain form, else the extended-length form of its full path (the
+// path itself when it has none, so that the call gives the error it always gave).
+std::wstring CallablePath(const std::wstring& path);
+
 // Whether the path, and the full path it stands for, fit the plain form of the file functions.
 bool IsPlainLengthPath(const std::string& path);
 

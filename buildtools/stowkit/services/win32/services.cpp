@@ -13,49 +13,16 @@
 
 #include "clientexception.h"
 #include "formatstring.h"
-#include "services/tempname.h"
+#include "platform.h"
+#include "services/fatalend.h"
+#include "services/win32/codepage.h"
 #include "services/win32/handles.h"
 #include "services/win32/longpath.h"
 #include "services/win32/win32util.h"
 
 namespace {
 
-constexpr int kNoTempNameStatus = 32;
-constexpr int kFatalErrorStatus = 1;
 constexpr size_t kTrailingZeros = 6;
-
-bool IsExistingDirectory(const std::string& path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// Takes a free name by creating the file (CREATE_NEW fails when anything has that name). Two
-// packers or kits started in the same second share the prefix and the directory; a name that
-// were only looked at would be handed to both between one's choosing it and its first write,
-// and one process would write over the other's data.
-bool TakenOrClaimed(const std::string& path) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return true;  // exists, or cannot be made: pass it over
-  CloseHandle(file);
-  return false;
-}
-
-struct TempNameState {
-  bool started = false;
-  std::string prefix;
-  TempNameSequence sequence;
-};
-
-std::string CurrentDirectoryOrDot() {
-  std::string dir = CurrentDirectory();
-  return dir.empty() ? std::string(".\\") : dir;
-}
-
-TempNameState& TempNames() {
-  static TempNameState state;
-  return state;
-}
 
 }  // namespace
 
@@ -79,45 +46,29 @@ void ReportText(const std::string& text) {
   std::fflush(stderr);
 }
 
-void FatalError(const std::string& text) {
-  ReportText(text);
-  ExitWithStatus(kFatalErrorStatus);
-}
+void FatalError(const std::string& text) { throw FatalEnd{kFatalErrorStatus, text}; }
 
 void ExitWithStatus(int status) {
   std::fflush(nullptr);
   std::exit(status);
 }
 
-std::string MakeTempFileName() {
-  TempNameState& state = TempNames();
-  if (!state.started) {
-    state.prefix = TempNamePrefix(static_cast<uint32_t>(std::time(nullptr)));
-    state.started = true;
-  }
-  TempNameProbes probes{IsExistingDirectory, TakenOrClaimed};
-  std::string directory =
-      ChooseTempDirectory(std::getenv("TMP"), std::getenv("TEMP"), CurrentDirectoryOrDot(), probes);
-  std::string name = state.sequence.NextName(directory, state.prefix, probes);
-  if (name.empty()) {
-    ReportText(FormatToString("\nFatal error: failed to locate temporary filename '%s'\n",
-                              name.c_str()));
-    ExitWithStatus(kNoTempNameStatus);
-  }
-  return name;
+bool ReadWholeFile(const std::string& path, bool binary, FileBytes& out) {
+  return ReadWholeFile(client_platform::AnsiToWide(path), binary, out);
 }
 
-bool ReadWholeFile(const std::string& path, bool binary, FileBytes& out) {
+bool ReadWholeFile(const std::wstring& path, bool binary, FileBytes& out) {
   out.bytes.clear();
   out.size = 0;
+  std::wstring callable = CallablePath(path);
   WIN32_FILE_ATTRIBUTE_DATA info;
-  if (!FileAttributesExAnyLength(path, info)) return false;
+  if (!GetFileAttributesExW(callable.c_str(), GetFileExInfoStandard, &info)) return false;
   if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
   unsigned long long size =
       (static_cast<unsigned long long>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
   if (size > std::numeric_limits<size_t>::max() - kTrailingZeros) return false;
 
-  UniqueStdioFile file(OpenFileAnyLength(path, binary ? "rb" : "r"));
+  UniqueStdioFile file(_wfopen(callable.c_str(), binary ? L"rb" : L"r"));
   if (!file) return false;
   std::vector<unsigned char> buffer;
   try {

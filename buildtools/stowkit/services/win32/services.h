@@ -19,18 +19,11 @@ ReportSettings& Reporting();
 // unchanged to the standard error stream.
 void ReportText(const std::string& text);
 
-// ReportText, then ends the process with status 1.
+// Throws FatalEnd with status 1 and the text; the mode's top level reports it.
 [[noreturn]] void FatalError(const std::string& text);
 
 // Ends the process with the given status (open streams are flushed and closed by the runtime).
 [[noreturn]] void ExitWithStatus(int status);
-
-// A new name, in the temporary directory, that no other file had:
-// "<dir>\_stowkit_tmp<start time %08X>.<n>" with n counting from 2 within the process.
-// The name is claimed by creating it as an empty file, so that another process started in the
-// same second cannot be given it too; the caller writes it and deletes it on every path. Ends the process with status 32 (after reporting
-// "\nFatal error: failed to locate temporary filename '%s'\n") when no name can be found.
-std::string MakeTempFileName();
 
 // The whole file (its path of any length) followed by 6 zero bytes (so the buffer also ends an 8-bit or 16-bit text);
 // size is the number of bytes read. False when the file cannot be examined, opened, allocated
@@ -41,3 +34,4 @@ struct FileBytes {
   const unsigned char* data() const { return bytes.data(); }
 };
 bool ReadWholeFile(const std::string& path, bool binary, FileBytes& out);
+bool ReadWholeFile(const std::wstring& path, bool binary, FileBytes& out);

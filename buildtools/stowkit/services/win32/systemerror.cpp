@@ -17,12 +17,3 @@ SystemError SystemErrorFor(DWORD code) {
 std::string ErrorCodeAndText(const SystemError& error) {
   return FormatToString("0x%08X : %s", static_cast<unsigned>(error.code), error.text.c_str());
 }
-
-std::u16string AnsiToUtf16(const std::string& text) {
-  std::wstring wide = client_platform::AnsiToWide(text);
-  return std::u16string(wide.begin(), wide.end());
-}
-
-std::string Utf16ToAnsi(const std::u16string& text) {
-  return client_platform::WideToAnsi(std::wstring(text.begin(), text.end()));
-}

@@ -1,4 +1,4 @@
-// Capturing and formatting platform errors, and the ANSI code-page conversions both modes use.
+// Capturing and formatting platform errors.
 #pragma once
 
 #include <windows.h>
@@ -16,8 +16,3 @@ SystemError CaptureSystemError();
 SystemError SystemErrorFor(DWORD code);
 // "0x%08X : %s" for a captured error.
 std::string ErrorCodeAndText(const SystemError& error);
-
-// UTF-16 from and to the ANSI code page (characters the code page lacks become its default
-// character).
-std::u16string AnsiToUtf16(const std::string& text);
-std::string Utf16ToAnsi(const std::u16string& text);

@@ -15,18 +15,19 @@ std::string ModuleFileName(HMODULE module) {
 }
 
 namespace {
-// Calls of the form Get...A(size, buffer) that report the size they need when asked with 0.
-std::string ReadSizedText(DWORD(WINAPI* get)(DWORD, LPSTR)) {
+// Calls of the form Get...(size, buffer) that report the size they need when asked with 0.
+template <class Ch>
+std::basic_string<Ch> ReadSizedText(DWORD(WINAPI* get)(DWORD, Ch*)) {
   DWORD needed = get(0, nullptr);
-  if (needed == 0) return std::string();
-  std::string text(needed, '\0');
+  if (needed == 0) return std::basic_string<Ch>();
+  std::basic_string<Ch> text(needed, Ch());
   DWORD got = get(needed, &text[0]);
-  if (got == 0 || got >= needed) return std::string();
+  if (got == 0 || got >= needed) return std::basic_string<Ch>();
   text.resize(got);
   return text;
 }
 }  // namespace
 
-std::string CurrentDirectory() { return ReadSizedText(GetCurrentDirectoryA); }
+std::wstring CurrentDirectoryWide() { return ReadSizedText<wchar_t>(GetCurrentDirectoryW); }
 
-std::string TempPath() { return ReadSizedText(GetTempPathA); }
+std::wstring TempPathWide() { return ReadSizedText<wchar_t>(GetTempPathW); }

@@ -10,8 +10,8 @@
 std::string ModuleFileName(HMODULE module);
 
 // The current directory, however long; empty on failure.
-std::string CurrentDirectory();
+std::wstring CurrentDirectoryWide();
 
 // The system's temporary path with its trailing backslash, however long; empty on failure.
-std::string TempPath();
+std::wstring TempPathWide();
 

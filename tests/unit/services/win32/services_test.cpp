@@ -1,6 +1,9 @@
 // The Win32 side of the shared services, run under wine.
 #include "services/win32/services.h"
 
+#include "services/fatalend.h"
+#include "services/win32/tempfile.h"
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -37,7 +40,7 @@ class ScratchDir {
   std::string path_;
 };
 
-// Sets a variable of the runtime's environment (which MakeTempFileName reads) for a while.
+// Sets a variable of the runtime's environment (which ClaimTempFile reads) for a while.
 class EnvOverride {
  public:
   EnvOverride(const char* name, const std::string& value) : name_(name) {
@@ -58,15 +61,17 @@ class EnvOverride {
 
 std::string FileName(const std::string& path) { return path.substr(path.find_last_of('\\') + 1); }
 std::string Directory(const std::string& path) { return path.substr(0, path.find_last_of('\\')); }
+std::string Narrow(const std::wstring& path) { return std::string(path.begin(), path.end()); }
 
 }  // namespace
 
-TEST(MakeTempFileName, NamesInTmpCountOnFromTwoAndSkipExistingFiles) {
+TEST(ClaimTempFile, NamesInTmpCountOnFromTwoAndSkipExistingFiles) {
   ScratchDir tmp, temp;
   EnvOverride tmpVar("TMP", tmp.path());
   EnvOverride tempVar("TEMP", temp.path());
 
-  std::string first = MakeTempFileName();
+  TempFile firstFile = ClaimTempFile();
+  std::string first = Narrow(firstFile.path());
   // TMP wins even though the caller passes TEMP.
   EXPECT_EQ(Directory(first), tmp.path());
   std::string name = FileName(first);
@@ -82,18 +87,40 @@ TEST(MakeTempFileName, NamesInTmpCountOnFromTwoAndSkipExistingFiles) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
 
   const std::string prefix = first.substr(0, first.size() - 1);
-  EXPECT_EQ(MakeTempFileName(), prefix + "3");
+  {
+    TempFile second = ClaimTempFile();
+    EXPECT_EQ(Narrow(second.path()), prefix + "3");
+  }
+  // The owner deleted its file; a released one stays.
+  EXPECT_EQ(GetFileAttributesA((prefix + "3").c_str()), INVALID_FILE_ATTRIBUTES);
   tmp.Write(FileName(prefix + "4"), "x");
   tmp.Write(FileName(prefix + "5"), "x");
-  EXPECT_EQ(MakeTempFileName(), prefix + "6");
+  TempFile kept = ClaimTempFile();
+  EXPECT_EQ(Narrow(kept.path()), prefix + "6");
+  kept.Release();
+  EXPECT_NE(GetFileAttributesA((prefix + "6").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
-TEST(MakeTempFileName, FallsBackToTempWhenTmpIsNoDirectory) {
+TEST(ClaimTempFile, FallsBackToTempWhenTmpIsNoDirectory) {
   ScratchDir temp;
   EnvOverride tmpVar("TMP", temp.path() + "\\missing");
   EnvOverride tempVar("TEMP", temp.path());
-  std::string name = MakeTempFileName();
-  EXPECT_EQ(Directory(name), temp.path());
+  TempFile file = ClaimTempFile();
+  EXPECT_EQ(Directory(Narrow(file.path())), temp.path());
+}
+
+TEST(ClaimTempFile, NamesOutsideTheCodePageWork) {
+  ScratchDir base;
+  std::wstring cyrillic = std::wstring(base.path().begin(), base.path().end()) + L"\\\u0422\u0435\u043C\u043F";
+  ASSERT_TRUE(CreateDirectoryW(cyrillic.c_str(), nullptr));
+  _wputenv((L"TMP=" + cyrillic).c_str());
+  {
+    TempFile file = ClaimTempFile();
+    EXPECT_EQ(file.path().substr(0, cyrillic.size()), cyrillic);
+    EXPECT_NE(GetFileAttributesW(file.path().c_str()), INVALID_FILE_ATTRIBUTES);
+  }
+  _wputenv(L"TMP=");
+  EXPECT_TRUE(RemoveDirectoryW(cyrillic.c_str())) << "the owner left its file";
 }
 
 TEST(ReadWholeFile, WholeContentFollowedBySixZeroBytes) {
@@ -155,21 +182,28 @@ TEST(ReportText, OnlyTheFirstBoxIsShown) {
   Reporting() = ReportSettings();
 }
 
-TEST(FatalEndsDeathTest, FatalErrorReportsAndEndsWithStatusOne) {
-  EXPECT_EXIT(FatalError("\n-- cannot go on\n"), ::testing::ExitedWithCode(1), "-- cannot go on");
+TEST(FatalEnds, FatalErrorThrowsStatusOne) {
+  try {
+    FatalError("\n-- cannot go on\n");
+    FAIL() << "FatalError returned";
+  } catch (const FatalEnd& end) {
+    EXPECT_EQ(end.status, 1);
+    EXPECT_EQ(end.text, "\n-- cannot go on\n");
+  }
 }
 
-TEST(FatalEndsDeathTest, NoTemporaryNameEndsWithStatus32) {
-  // A directory whose name leaves no room for prefix and number. The child process that runs
-  // the statement makes the same directory again, so the name must not depend on the process.
+TEST(FatalEnds, NoTemporaryNameIsStatus32) {
+  // A directory whose name leaves no room for prefix and number.
   const std::string base = std::filesystem::temp_directory_path().string();
   const std::string deep = base + "\\svc_" + std::string(236 - base.size(), 'd');
   ASSERT_TRUE(CreateDirectoryA(deep.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
-  EXPECT_EXIT(
-      {
-        _putenv(("TMP=" + deep).c_str());
-        MakeTempFileName();
-      },
-      ::testing::ExitedWithCode(32), "\nFatal error: failed to locate temporary filename ''\n");
+  EnvOverride tmpVar("TMP", deep);
+  try {
+    ClaimTempFile();
+    ADD_FAILURE() << "a name below " << deep;
+  } catch (const FatalEnd& end) {
+    EXPECT_EQ(end.status, 32);
+    EXPECT_EQ(end.text, "\nFatal error: failed to locate temporary filename ''\n");
+  }
   RemoveDirectoryA(deep.c_str());
 }

@@ -1,4 +1,4 @@
-#include "run/memoryprofile.h"
+#include "services/memoryprofile.h"
 
 #include <gtest/gtest.h>
 

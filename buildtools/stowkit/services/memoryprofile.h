@@ -60,6 +60,10 @@ class MemoryProfile : public LineCollector {
   int GetString(const char* section, const char* key, const char* defaultValue, char* buffer,
                 int size) const;
 
+  // The whole value of the first entry whose section and key match (without regard to case);
+  // false, out unchanged, when there is none.
+  bool GetValue(const char* section, const char* key, std::string& out) const;
+
   // The value read as 0x/0X hexadecimal, 0-octal, decimal, or bare hexadecimal (in that
   // order), with nothing but blanks after the number; otherwise defaultValue.
   int GetInt(const char* section, const char* key, int defaultValue) const;

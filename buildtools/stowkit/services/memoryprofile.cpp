@@ -1,4 +1,4 @@
-#include "run/memoryprofile.h"
+#include "services/memoryprofile.h"
 
 #include <cstdio>
 #include <cstring>
@@ -95,6 +95,14 @@ const std::string* MemoryProfile::Find(const std::string& prefix) const {
     if (StartsWithNoCase(entry, prefix)) return &entry;
   }
   return nullptr;
+}
+
+bool MemoryProfile::GetValue(const char* section, const char* key, std::string& out) const {
+  std::string prefix = std::string(section ? section : "") + "\\" + (key ? key : "") + "=";
+  const std::string* entry = Find(prefix);
+  if (!entry) return false;
+  out = entry->substr(prefix.size());
+  return true;
 }
 
 int MemoryProfile::GetString(const char* section, const char* key, const char* defaultValue,
