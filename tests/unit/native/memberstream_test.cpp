@@ -66,7 +66,9 @@ TEST(MemberStream, SameBytesForAnyNumberOfThreads) {
     sources.push_back(MemberSource{path, members[i].compress});
     ByteVector want = data;
     std::string error;
-    if (members[i].compress || data.empty()) ASSERT_TRUE(GzipBytes(data.data(), data.size(), want, error));
+    if (members[i].compress || data.empty()) {
+      ASSERT_TRUE(GzipBytes(data.data(), data.size(), want, error));
+    }
     expected.push_back(want);
   }
   // A stored member that starts with the gzip magic is wrapped in gzip of its own.
