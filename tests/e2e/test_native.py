@@ -172,6 +172,18 @@ class SameKitsTest(unittest.TestCase):
         with open(os.path.join(self.dir, "keys.ini"), "rb") as f:
             self.assertEqual(f.read(), steering)
         self.assertIn(b"usage:", run_stowkit(["-create:x", "-?"], self.dir).stdout)
+        if h.i686_dir():
+            # A stored member of 1000 MB passes the 960 MB an i686 kit may have; nothing is left.
+            with open(os.path.join(self.dir, "huge.bin"), "wb") as f:
+                f.truncate(1000 << 20)
+            with open(os.path.join(self.dir, "huge.ini"), "wb") as f:
+                f.write(b"[INFO]\r\nCOMPRESSFILES=0\r\n[FILES]\r\nBIG = b , huge.bin\r\n")
+            r = run_stowkit(["-create:n/x.exe", "huge.ini", "-stub:" + h.program("stowkitwin", h.i686_dir())], self.dir)
+            self.assertEqual((r.returncode, r.stderr),
+                             (2, b"\n-- kit too large: with 'huge.bin' the kit passes 960 MB, the largest i686 kit "
+                                 b"that starts\n"))
+            self.assertEqual([d for d in os.listdir(os.path.join(self.dir, "n")) if d.startswith("x.exe")], [])
+            os.remove(os.path.join(self.dir, "huge.bin"))
         # stowkitwin keeps answering the native switches as invalid.
         r = h.run(self.packer, ["-create:w\\x.exe", "keys.ini", "-quiet", "-stub:x.exe"], cwd=self.dir)
         self.assertEqual((r.exit_code, r.stderr), (1, b"Invalid switch: -stub:x.exe\r\n"))

@@ -6,9 +6,12 @@ namespace pack {
 
 namespace {
 constexpr uint16_t kMachineI386 = 0x014C;
-// Measured under Wine: see KitImageLimit's note in the header.
-constexpr uint64_t kKitImageLimitI686 = 1536 * kMegabyte;
-constexpr uint64_t kKitImageLimitX8664 = 3072 * kMegabyte;
+// Measured under Wine 8 (WoW64 prefix) with kits whose one stored member is not unpacked: an
+// i686 kit of 1016 MB starts, one of 1020 MB does not ("not enough memory": the loader finds
+// no free 1 GB range in the 32-bit address space); an x86_64 kit of 4090 MB starts, just
+// below the 4 GB that a PE image's 32-bit sizes can describe.
+constexpr uint64_t kKitImageLimitI686 = 960 * kMegabyte;
+constexpr uint64_t kKitImageLimitX8664 = 3840 * kMegabyte;
 }  // namespace
 
 uint64_t KitImageLimit(uint16_t machine) {
