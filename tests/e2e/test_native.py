@@ -149,6 +149,36 @@ class SameKitsTest(unittest.TestCase):
         self.assertEqual(outputs[0], outputs[1])
         self.assertEqual(outputs[0], outputs[2])
 
+    def test_windows_console_build_writes_the_same_kit(self):
+        exe = os.path.join(h.build_dir(), "buildtools", "stowkit", "stowkit.exe")
+        for sub in ("c", "d"):
+            os.makedirs(os.path.join(self.dir, sub))
+        r = h.run(exe, ["-create:c\\kit.exe", "keywords.ini", "-stub:" + h.winpath(self.packer), "-jobs:2"] + self.ARGS,
+                  cwd=self.dir, env={"SOURCE_DATE_EPOCH": EPOCH}, timeout=300)
+        self.assertEqual((r.exit_code, r.stdout, r.stderr, r.boxes), (0, b"", b"", []), brief(r))
+        n = run_stowkit(["-create:d/kit.exe", "keywords.ini", "-stub:" + self.packer] + self.ARGS, self.dir)
+        self.assertEqual(n.returncode, 0, n.stderr)
+        with open(os.path.join(self.dir, "c", "kit.exe"), "rb") as a, open(os.path.join(self.dir, "d", "kit.exe"), "rb") as b:
+            self.assertEqual(a.read(), b.read())
+
+    def test_installed_layout_and_default_stub(self):
+        if not h.i686_dir():
+            self.skipTest("needs the i686 build")
+        prefix = h.temp_dir("install")
+        r = subprocess.run(["cmake", "--install", native_tree(), "--prefix", prefix], capture_output=True)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        found = sorted(os.path.relpath(os.path.join(d, f), prefix) for d, _, fs in os.walk(prefix) for f in fs)
+        self.assertEqual(found, ["bin/stowkit"] + ["share/stowkit/%s/%s" % (a, p) for a in ("i686", "x86_64")
+                                                  for p in ("secpick.exe", "stowkitwin.exe")])
+        env = dict(os.environ, SOURCE_DATE_EPOCH=EPOCH)
+        r = subprocess.run([os.path.join(prefix, "bin", "stowkit"), "-create:n/default.exe", "keys.ini"], cwd=self.dir,
+                           env=env, capture_output=True)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        import pefile
+        pe = pefile.PE(os.path.join(self.dir, "n", "default.exe"), fast_load=True)
+        self.assertEqual(pe.FILE_HEADER.Machine, 0x14C)
+        pe.close()
+
     def test_refusals(self):
         cases = [
             # (arguments, status, start of the standard error text)
