@@ -44,12 +44,16 @@ for mb in $sizes; do
     rows+=("$name $bytes $*")
   }
   stub=$(dirname "$exe")/stowkitwin.exe
-  read -r w c p s < <(measure "$native" "-create:$out/kit.exe" "$work/native.ini" "-stub:$stub")
+  # One output name and a fixed time, so that the two kits must be the same bytes.
+  mkdir -p "$out/all" "$out/one"
+  export SOURCE_DATE_EPOCH=1700000000
+  read -r w c p s < <(measure "$native" "-create:$out/all/kit.exe" "$work/native.ini" "-stub:$stub")
   [ "$s" = 0 ] || { echo "bench: stowkit failed" >&2; exit 1; }
-  row "stowkit(-jobs:$cores)" "$(stat -c %s "$out/kit.exe")" "$w $c $p"
-  read -r w c p s < <(measure "$native" "-create:$out/kit1.exe" "$work/native.ini" "-stub:$stub" -jobs:1)
-  row "stowkit(-jobs:1)" "$(stat -c %s "$out/kit1.exe")" "$w $c $p"
-  cmp -s "$out/kit.exe" "$out/kit1.exe" || echo "bench: the kits of -jobs:$cores and -jobs:1 differ" >&2
+  row "stowkit(-jobs:$cores)" "$(stat -c %s "$out/all/kit.exe")" "$w $c $p"
+  read -r w c p s < <(measure "$native" "-create:$out/one/kit.exe" "$work/native.ini" "-stub:$stub" -jobs:1)
+  row "stowkit(-jobs:1)" "$(stat -c %s "$out/one/kit.exe")" "$w $c $p"
+  cmp -s "$out/all/kit.exe" "$out/one/kit.exe" || echo "bench: the kits of -jobs:$cores and -jobs:1 differ" >&2
+  unset SOURCE_DATE_EPOCH
   for tool in gzip pigz; do
     mkdir -p "$out/$tool"
     read -r w c p s < <(measure sh -c 'for f in "$1"/*; do '"$tool"' -6 -c "$f" > "$2/$(basename "$f").gz"; done' _ "$payload" "$out/$tool")

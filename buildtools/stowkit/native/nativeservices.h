@@ -63,6 +63,9 @@ class NativeServices : public pack::KitPlatform {
   virtual void WriteOutput(const std::string& text) = 0;
 };
 
+// The services of the system the program runs on (POSIX or Win32).
+std::unique_ptr<NativeServices> MakeHostServices();
+
 // Runs the native packer on the process command line; returns the exit status.
 int RunNativePacker(NativeServices& os);
 

@@ -9,7 +9,7 @@
 
 #include "pack/gzipmember.h"
 #include "pack/memberstream.h"
-#include "services_factory.h"
+#include "native/nativeservices.h"
 
 using namespace pack;
 
@@ -91,7 +91,7 @@ TEST(MemberStream, SameBytesForAnyNumberOfThreads) {
   tight.waitingBudget = 8192;
   for (unsigned jobs : {1u, 2u, 5u}) {
     for (const StreamLimits& limits : {StreamLimits(), tight}) {
-      auto os = MakeServices();
+      auto os = nativepack::MakeHostServices();
       Collect sink;
       std::string errorText;
       ASSERT_TRUE(StreamMembers(*os, sources, jobs, limits, sink, errorText)) << errorText;
@@ -111,7 +111,7 @@ TEST(MemberStream, FirstFailingMemberInOrderEndsIt) {
   WriteMember(good, 200000, 1, true);
   std::vector<MemberSource> sources = {{good, true}, {TempPath("missing-1"), false}, {good, true},
                                        {TempPath("missing-2"), true}};
-  auto os = MakeServices();
+  auto os = nativepack::MakeHostServices();
   Collect sink;
   std::string errorText;
   EXPECT_FALSE(StreamMembers(*os, sources, 3, StreamLimits(), sink, errorText));

@@ -6,15 +6,13 @@
 
 #include "native/hostcommandline.h"
 #include "native/nativeservices.h"
-#include "native/posix/services_posix.h"
 #include "native/platform_native.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> arguments(argv, argv + argc);
   client_platform::SetNativeCommandLine(nativepack::JoinArguments(arguments));
   try {
-    nativepack::PosixServices os;
-    return nativepack::RunNativePacker(os);
+    return nativepack::RunNativePacker(*nativepack::MakeHostServices());
   } catch (const std::exception& e) {
     std::fprintf(stderr, "stowkit: %s\n", e.what());
     return 1;

@@ -13,9 +13,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <vector>
 
 #include "formatstring.h"
-#include "native/posix/services_posix.h"
+#include "native/nativeservices.h"
 
 namespace nativepack {
 
@@ -231,6 +233,40 @@ void* ThreadMain(void* arg) {
   return nullptr;
 }
 
+class PosixServices : public NativeServices {
+ public:
+  PosixServices() = default;
+  ~PosixServices() override;
+  std::unique_ptr<pack::InputFile> OpenInput(const std::string& path, SystemError& error) override;
+  std::unique_ptr<pack::SpillFile> CreateSpill(SystemError& error) override;
+  std::unique_ptr<pack::Monitor> NewMonitor() override;
+  bool StartThread(std::function<void()> body, SystemError& error) override;
+  void JoinThreads() override;
+  double Now() override;
+  bool SlashStartsSwitch() override { return false; }
+  std::string HostPath(const std::string& path) override;
+  bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, SystemError& error) override;
+  bool Exists(const std::string& path, SystemError& error) override;
+  bool Identity(const std::string& path, FileIdentity& id) override;
+  std::unique_ptr<CodePage> OpenCodePage(unsigned codePage, std::string& reason) override;
+  std::unique_ptr<KitOutput> CreateKitOutput(const std::string& path, SystemError& error) override;
+  unsigned ProcessorCount() override;
+  std::string ProgramDirectory() override;
+  const char* Environment(const char* name) override;
+  int64_t UnixTime() override;
+  int LocalYear(int64_t unixTime) override;
+  bool ErrorIsTerminal() override;
+  void WriteError(const std::string& text) override;
+  void WriteOutput(const std::string& text) override;
+
+ private:
+  struct Thread {
+    pthread_t handle;
+    std::function<void()>* body;
+  };
+  std::vector<Thread> threads_;
+};
+
 }  // namespace
 
 PosixServices::~PosixServices() { JoinThreads(); }
@@ -387,5 +423,7 @@ void PosixServices::WriteOutput(const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fflush(stdout);
 }
+
+std::unique_ptr<NativeServices> MakeHostServices() { return std::make_unique<PosixServices>(); }
 
 }  // namespace nativepack

@@ -3,14 +3,12 @@
 #include <exception>
 
 #include "native/nativeservices.h"
-#include "native/win32/services_win32.h"
 #include "platform.h"
 
 int main() {
   client_platform::RestrictDllSearchToSystem();
   try {
-    nativepack::Win32Services os;
-    return nativepack::RunNativePacker(os);
+    return nativepack::RunNativePacker(*nativepack::MakeHostServices());
   } catch (const std::exception& e) {
     std::fprintf(stderr, "stowkit: %s\n", e.what());
     return 1;
