@@ -16,6 +16,9 @@ from test_pack import (RT_GROUP_ICON, RT_VERSION, STEERING, UK, brief, gunzip_if
                        read_resources, utf16)
 
 EPOCH = "1700000000"  # 2023-11-14
+# Tests that cover both architectures themselves run in the x86_64 pass of the end-to-end tests only.
+ONCE = unittest.skipUnless(os.environ.get("STOWKIT_E2E_ARCH", "x86_64") == "x86_64",
+                           "covers both architectures in the x86_64 pass")
 
 
 def native_tree():
@@ -161,6 +164,7 @@ class SameKitsTest(unittest.TestCase):
         with open(os.path.join(self.dir, "c", "kit.exe"), "rb") as a, open(os.path.join(self.dir, "d", "kit.exe"), "rb") as b:
             self.assertEqual(a.read(), b.read())
 
+    @ONCE
     def test_installed_layout_and_default_stub(self):
         if not h.i686_dir():
             self.skipTest("needs the i686 build")
@@ -241,6 +245,7 @@ class NativeKitsRunTest(unittest.TestCase):
             self.assertEqual(got.read(), want.read())
         self.assertEqual(os.listdir(temp), [])
 
+    @ONCE
     def test_sample_kit_on_both_stubs_signed_and_unsigned(self):
         work = h.temp_dir("native-run")
         key, cert = signing_key(work)
