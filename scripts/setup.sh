@@ -8,6 +8,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev
   libgtest-dev googletest
+  zlib1g-dev openssl
   wine wine64 xvfb xauth
   python3 python3-pefile icoutils osslsigncode gzip
 )
