@@ -218,6 +218,12 @@ class SameKitsTest(unittest.TestCase):
                                  b"that starts\n"))
             self.assertEqual([d for d in os.listdir(os.path.join(self.dir, "n")) if d.startswith("x.exe")], [])
             os.remove(os.path.join(self.dir, "huge.bin"))
+        # A SOURCE_DATE_EPOCH that is not a number of seconds ends both packers in the resource phase.
+        reason = b"SOURCE_DATE_EPOCH '12e3' is not a number of seconds since 1970 (up to the year 9999)"
+        r = run_stowkit(["-create:n/x.exe", "keys.ini", "-stub:" + self.packer], self.dir, epoch="12e3")
+        self.assertEqual((r.returncode, r.stderr), (2, b"\n-- version update error \n " + reason + b"\n"))
+        r = h.run(self.packer, ["-create:w\\x.exe", "keys.ini", "-quiet"], cwd=self.dir, env={"SOURCE_DATE_EPOCH": "12e3"})
+        self.assertEqual((r.exit_code, r.stderr), (2, b"\r\n-- version update error \r\n " + reason + b"\r\n"))
         # stowkitwin keeps answering the native switches as invalid.
         r = h.run(self.packer, ["-create:w\\x.exe", "keys.ini", "-quiet", "-stub:x.exe"], cwd=self.dir)
         self.assertEqual((r.exit_code, r.stderr), (1, b"Invalid switch: -stub:x.exe\r\n"))
