@@ -7,6 +7,7 @@
 #include "pack/peimage.h"
 #include "pack/win32/packwin32.h"
 #include "services/win32/handles.h"
+#include "services/win32/longpath.h"
 #include "services/win32/systemerror.h"
 
 namespace pack {
@@ -47,8 +48,8 @@ bool RemoveCertificateTable(const std::string& path, std::string& errorText) {
                                 path.c_str(), why.c_str());
     return false;
   };
-  UniqueFileHandle file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueFileHandle file(CreateFileAnyLength(path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING,
+                                            FILE_ATTRIBUTE_NORMAL));
   LARGE_INTEGER size;
   if (!file || !GetFileSizeEx(file.get(), &size)) return fail(ErrorCodeAndText(CaptureSystemError()));
   HandleSource source(file.get(), static_cast<uint64_t>(size.QuadPart));
