@@ -120,8 +120,7 @@ class Win32Output : public KitOutput {
     return WriteFully(file_.get(), offset, data, size, error);
   }
   bool Commit(SystemError& error) override {
-    if (!FlushFileBuffers(file_.get()) || !file_.reset() ||
-        !MoveFileExA(temp_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!file_.reset() || !MoveFileExA(temp_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
       error = CaptureSystemError();
       return false;
     }
