@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "formatstring.h"
+#include "services/textutil.h"
 
 namespace pack {
 
@@ -19,16 +20,6 @@ constexpr uint32_t kResourceEntryBytes = 8;
 constexpr uint32_t kHighBit = 0x80000000u;
 
 bool PowerOfTwo(uint32_t v) { return v != 0 && (v & (v - 1)) == 0; }
-
-char16_t FoldAscii(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 0x20) : c; }
-
-bool SameText(const std::u16string& a, const std::u16string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-  }
-  return true;
-}
 
 // Bounded reads inside the resource section's file data.
 class ResourceReader {
@@ -72,7 +63,7 @@ LookupResult FindEntry(ResourceReader& reader, uint32_t dirOffset, const Resourc
         if (length && !reader.Read(at + 2, chars.data(), 2u * length, reason)) return LookupResult::kMalformed;
         std::u16string text;
         for (uint16_t i = 0; i < length; ++i) text.push_back(static_cast<char16_t>(Get16(&chars[2u * i])));
-        match = SameText(text, key.text);
+        match = SameAsciiCaseless(text, key.text);
       }
     } else if (!match && !(nameWord & kHighBit) && !key.IsName()) {
       match = (nameWord & 0xFFFF) == key.id && nameWord <= 0xFFFF;

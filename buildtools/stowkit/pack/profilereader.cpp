@@ -1,5 +1,7 @@
 #include "pack/profilereader.h"
 
+#include "services/textutil.h"
+
 namespace pack {
 
 namespace {
@@ -7,15 +9,7 @@ namespace {
 bool IsBlank(char16_t c) { return c == u' ' || (c >= 0x09 && c <= 0x0D); }
 
 // Only ASCII letters match regardless of case (an accented capital is another name).
-char16_t Fold(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 0x20) : c; }
-
-bool SameName(const std::u16string& a, const std::u16string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (Fold(a[i]) != Fold(b[i])) return false;
-  }
-  return true;
-}
+bool SameName(const std::u16string& a, const std::u16string& b) { return SameAsciiCaseless(a, b); }
 
 std::u16string Trim(const std::u16string& text) {
   size_t begin = 0;
@@ -47,24 +41,7 @@ std::u16string ProfileReader::DecodeFile(const uint8_t* data, size_t size,
     return text;
   }
   if (size >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF) {
-    // UTF-8 by hand: the code page converter may not offer it.
-    for (size_t at = 3; at < size;) {
-      uint32_t c = data[at];
-      size_t extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-      if (extra && at + extra < size + 0) {
-        c &= 0x3F >> extra;
-        for (size_t k = 1; k <= extra && at + k < size; ++k) c = (c << 6) | (data[at + k] & 0x3F);
-      }
-      at += extra + 1;
-      if (c >= 0x10000) {
-        c -= 0x10000;
-        text.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-        text.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-      } else {
-        text.push_back(static_cast<char16_t>(c));
-      }
-    }
-    return text;
+    return Utf16FromUtf8(std::string(reinterpret_cast<const char*>(data) + 3, size - 3));
   }
   return decodeAnsi(std::string(reinterpret_cast<const char*>(data), size));
 }

@@ -124,3 +124,12 @@ size_t Utf16Length(const std::string& utf8) {
   for (size_t at = 0; at < utf8.size();) units += NextUtf8(utf8, at) >= 0x10000 ? 2 : 1;
   return units;
 }
+
+bool SameAsciiCaseless(const std::u16string& a, const std::u16string& b) {
+  auto fold = [](char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 0x20) : c; };
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (fold(a[i]) != fold(b[i])) return false;
+  }
+  return true;
+}

@@ -29,3 +29,7 @@ std::string Utf8FromUtf16(const std::u16string& text);
 std::u16string Utf16FromUtf8(const std::string& text);
 // How many UTF-16 units the UTF-8 text takes: the length the kit's limits count in.
 size_t Utf16Length(const std::string& utf8);
+
+// Whether two UTF-16 names are equal when ASCII letters are compared without regard to case
+// (other letters must match exactly), as resource and profile names are compared.
+bool SameAsciiCaseless(const std::u16string& a, const std::u16string& b);
