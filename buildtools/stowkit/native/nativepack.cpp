@@ -103,10 +103,9 @@ class PackCursor : public BasicCommandLineCursor<char> {
   bool slash_;
 };
 
+// Reports the text as pack mode does on the standard error stream; returns the status.
 struct Run {
   NativeServices& os;
-  int status = 0;
-  // Writes the text as pack mode reports it on the standard error stream.
   int Fail(const std::string& text, int exitStatus) {
     os.WriteError(text + "\n");
     return exitStatus;
@@ -139,6 +138,141 @@ bool StubDefaultIcon(pack::ByteSource& stub, const pack::PeImage& image, ByteVec
   }
   ico = pack::BuildIconFile(entries, images);
   return true;
+}
+
+// Refuses an output path that names one of the kit's inputs, however it is spelled.
+bool OutputIsNoInput(NativeServices& os, const std::string& outputPath, const pack::SteeringResult& steering,
+                     const std::string& stubPath, std::string& errorText) {
+  FileIdentity output;
+  if (!os.Identity(outputPath, output)) return true;
+  std::vector<std::string> inputs = {steering.steeringPath, stubPath};
+  if (!steering.iconPath.empty()) inputs.push_back(steering.iconPath);
+  for (const auto& member : steering.members) inputs.push_back(member.second.sourcePath);
+  for (const std::string& input : inputs) {
+    FileIdentity id;
+    if (os.Identity(input, id) && id == output) {
+      errorText = FormatToString("\n-- output file '%s' is also an input of this kit", outputPath.c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
+// The version block, with the time of SOURCE_DATE_EPOCH when that is set.
+bool AddVersion(NativeServices& os, const pack::PackSettings& settings, CodePage& codePage,
+                pack::KitRequest& request, std::string& errorText) {
+  pack::VersionInputs version;
+  version.values = settings.versionValues;
+  version.outputPath = settings.outputPath;
+  int64_t epoch = 0;
+  std::string reason;
+  switch (pack::ReadSourceDateEpoch(os.Environment("SOURCE_DATE_EPOCH"), epoch, reason)) {
+    case pack::EpochSetting::kInvalid:
+      errorText = "\n-- version update error \n " + reason;
+      return false;
+    case pack::EpochSetting::kSet: {
+      pack::PackTime time = pack::PackTimeFromEpoch(epoch);
+      version.year = time.year;
+      version.fileTime = time.fileTime;
+      break;
+    }
+    case pack::EpochSetting::kUnset: {
+      int64_t now = os.UnixTime();
+      version.year = os.LocalYear(now);
+      version.fileTime = pack::FileTimeFromUnix(now);
+      break;
+    }
+  }
+  pack::KitResource resource{ResourceKey::Id(kVersionType), ResourceKey::Id(kitformat::kVersionResourceName),
+                             kitformat::kLanguage, {}};
+  auto toUtf16 = [&codePage](const std::string& text) { return codePage.ToUtf16(text); };
+  if (!pack::BuildVersionResourceBytes(version, toUtf16, resource.data, reason)) {
+    errorText = "\n-- version update error \n " + reason;
+    return false;
+  }
+  request.resources.push_back(std::move(resource));
+  return true;
+}
+
+// The icon of ICON, else the stub's own default icon; none when the stub has none.
+bool AddIcon(NativeServices& os, const std::string& iconPath, pack::ByteSource& stub, const std::string& stubPath,
+             pack::KitRequest& request, std::string& errorText) {
+  ByteVector ico;
+  std::string reason;
+  std::string iconName = iconPath;
+  if (iconName.empty()) {
+    if (!StubDefaultIcon(stub, request.stubImage, ico, reason)) {
+      if (reason.empty()) return true;
+      errorText = FormatToString("\n-- stub '%s' cannot be used: %s", stubPath.c_str(), reason.c_str());
+      return false;
+    }
+    iconName = stubPath;
+  } else {
+    std::vector<uint8_t> bytes;
+    SystemError failure;
+    if (!os.ReadWholeFile(iconName, bytes, failure)) {
+      errorText = FormatToString("\n-- resource update error in icon file '%s' \n %s", iconName.c_str(),
+                                 CodeAndText(failure).c_str());
+      return false;
+    }
+    ico.assign(bytes.begin(), bytes.end());
+  }
+  pack::IconFile icon;
+  if (!pack::ParseIconFile(ico.data(), ico.size(), icon, reason)) {
+    errorText = FormatToString("\n-- resource update error in icon file '%s' \n %s", iconName.c_str(),
+                               CodeAndText(SystemError{kInvalidData, reason}).c_str());
+    return false;
+  }
+  uint16_t id = 0;
+  for (const pack::IconImage& image : icon.images) {
+    request.resources.push_back(pack::KitResource{
+        ResourceKey::Id(kIconType), ResourceKey::Id(++id), kitformat::kLanguage,
+        ByteVector(ico.begin() + image.offset, ico.begin() + image.offset + image.size)});
+  }
+  request.resources.push_back(pack::KitResource{ResourceKey::Id(kGroupIconType),
+                                                ResourceKey::Id(kitformat::kGroupIconName),
+                                                kitformat::kGroupIconLanguage, pack::BuildGroupDirectory(icon)});
+  return true;
+}
+
+// KIT.INFO: the control text in UTF-16, compressed unless switched off.
+bool AddControlFile(const std::u16string& text, bool compress, pack::KitRequest& request, std::string& errorText) {
+  ByteVector control;
+  for (char16_t unit : text) Put16(control, static_cast<uint16_t>(unit));
+  if (compress) {
+    ByteVector packed;
+    std::string reason;
+    if (!pack::GzipBytes(control.data(), control.size(), packed, reason)) {
+      errorText = "\n-- compression of the control file failed: " + reason;
+      return false;
+    }
+    control.swap(packed);
+  }
+  request.memberType = ResourceKey::Name(pack::UpperResourceName(Ascii16(kitformat::kResourceType)));
+  request.memberLanguage = kitformat::kLanguage;
+  request.resources.push_back(pack::KitResource{
+      request.memberType, ResourceKey::Name(pack::UpperResourceName(Ascii16(kitformat::kControlFileName))),
+      kitformat::kLanguage, std::move(control)});
+  return true;
+}
+
+// Members in key order; keys the platform would record under one upper-case name keep the
+// data of the last one, as a later resource update replaces an earlier one.
+void AddMembers(const pack::SteeringResult& steering, CodePage& codePage, bool compress, pack::KitRequest& request) {
+  std::map<std::u16string, size_t> byName;
+  for (const auto& [key, member] : steering.members) {
+    pack::KitMemberEntry entry;
+    entry.name = ResourceKey::Name(pack::UpperResourceName(codePage.ToUtf16(key)));
+    entry.source.path = member.sourcePath;
+    entry.source.compress = compress && member.compress;
+    auto known = byName.find(entry.name.text);
+    if (known != byName.end()) {
+      request.members[known->second] = entry;
+    } else {
+      byName[entry.name.text] = request.members.size();
+      request.members.push_back(entry);
+    }
+  }
 }
 
 class Progress {
@@ -233,113 +367,14 @@ int RunNativePacker(NativeServices& os) {
     return run.Fail(FormatToString("\n-- stub '%s' cannot be used: %s", stubPath.c_str(), reason.c_str()), 1);
   }
 
-  // Nothing may be written over one of the kit's own inputs.
-  FileIdentity output;
-  if (os.Identity(settings.outputPath, output)) {
-    std::vector<std::string> inputs = {steering.steeringPath, stubPath};
-    if (!steering.iconPath.empty()) inputs.push_back(steering.iconPath);
-    for (const auto& member : steering.members) inputs.push_back(member.second.sourcePath);
-    for (const std::string& input : inputs) {
-      FileIdentity id;
-      if (os.Identity(input, id) && id == output) {
-        return run.Fail(FormatToString("\n-- output file '%s' is also an input of this kit",
-                                       settings.outputPath.c_str()), 1);
-      }
-    }
-  }
-
-  // Version information, icon and control file.
   std::string errorText;
-  pack::VersionInputs version;
-  version.values = settings.versionValues;
-  version.outputPath = settings.outputPath;
-  int64_t epoch = 0;
-  pack::EpochSetting epochSetting = pack::ReadSourceDateEpoch(os.Environment("SOURCE_DATE_EPOCH"), epoch, reason);
-  if (epochSetting == pack::EpochSetting::kInvalid) return run.Fail("\n-- version update error \n " + reason, 2);
-  if (epochSetting == pack::EpochSetting::kSet) {
-    pack::PackTime time = pack::PackTimeFromEpoch(epoch);
-    version.year = time.year;
-    version.fileTime = time.fileTime;
-  } else {
-    int64_t now = os.UnixTime();
-    version.year = os.LocalYear(now);
-    version.fileTime = pack::FileTimeFromUnix(now);
+  if (!OutputIsNoInput(os, settings.outputPath, steering, stubPath, errorText)) return run.Fail(errorText, 1);
+  if (!AddVersion(os, settings, *codePage, request, errorText) ||
+      !AddIcon(os, steering.iconPath, stubSource, stubPath, request, errorText) ||
+      !AddControlFile(steering.controlText, compressControl, request, errorText)) {
+    return run.Fail(errorText, 2);
   }
-  auto toUtf16 = [&codePage](const std::string& text) { return codePage->ToUtf16(text); };
-  pack::KitResource versionResource{ResourceKey::Id(kVersionType), ResourceKey::Id(kitformat::kVersionResourceName),
-                                    kitformat::kLanguage, {}};
-  if (!pack::BuildVersionResourceBytes(version, toUtf16, versionResource.data, reason)) {
-    return run.Fail("\n-- version update error \n " + reason, 2);
-  }
-  request.resources.push_back(std::move(versionResource));
-
-  ByteVector ico;
-  bool haveIcon = false;
-  std::string iconName = steering.iconPath;
-  if (iconName.empty()) {
-    reason.clear();
-    haveIcon = StubDefaultIcon(stubSource, request.stubImage, ico, reason);
-    if (!haveIcon && !reason.empty()) {
-      return run.Fail(FormatToString("\n-- stub '%s' cannot be used: %s", stubPath.c_str(), reason.c_str()), 2);
-    }
-    iconName = stubPath;
-  } else {
-    std::vector<uint8_t> bytes;
-    if (!os.ReadWholeFile(iconName, bytes, failure)) {
-      return run.Fail(FormatToString("\n-- resource update error in icon file '%s' \n %s", iconName.c_str(),
-                                     CodeAndText(failure).c_str()), 2);
-    }
-    ico.assign(bytes.begin(), bytes.end());
-    haveIcon = true;
-  }
-  if (haveIcon) {
-    pack::IconFile icon;
-    if (!pack::ParseIconFile(ico.data(), ico.size(), icon, reason)) {
-      return run.Fail(FormatToString("\n-- resource update error in icon file '%s' \n %s", iconName.c_str(),
-                                     CodeAndText(SystemError{kInvalidData, reason}).c_str()), 2);
-    }
-    uint16_t id = 0;
-    for (const pack::IconImage& image : icon.images) {
-      request.resources.push_back(pack::KitResource{
-          ResourceKey::Id(kIconType), ResourceKey::Id(++id), kitformat::kLanguage,
-          ByteVector(ico.begin() + image.offset, ico.begin() + image.offset + image.size)});
-    }
-    request.resources.push_back(pack::KitResource{ResourceKey::Id(kGroupIconType),
-                                                  ResourceKey::Id(kitformat::kGroupIconName),
-                                                  kitformat::kGroupIconLanguage, pack::BuildGroupDirectory(icon)});
-  }
-
-  ByteVector control;
-  for (char16_t unit : steering.controlText) Put16(control, static_cast<uint16_t>(unit));
-  if (compressControl) {
-    ByteVector packed;
-    if (!pack::GzipBytes(control.data(), control.size(), packed, reason)) {
-      return run.Fail("\n-- compression of the control file failed: " + reason, 2);
-    }
-    control.swap(packed);
-  }
-  request.memberType = ResourceKey::Name(pack::UpperResourceName(Ascii16(kitformat::kResourceType)));
-  request.memberLanguage = kitformat::kLanguage;
-  request.resources.push_back(pack::KitResource{
-      request.memberType, ResourceKey::Name(pack::UpperResourceName(Ascii16(kitformat::kControlFileName))),
-      kitformat::kLanguage, std::move(control)});
-
-  // Members in key order; keys the platform would record under one upper-case name keep the
-  // data of the last one, as a later resource update replaces an earlier one.
-  std::map<std::u16string, size_t> byName;
-  for (const auto& [key, member] : steering.members) {
-    pack::KitMemberEntry entry;
-    entry.name = ResourceKey::Name(pack::UpperResourceName(codePage->ToUtf16(key)));
-    entry.source.path = member.sourcePath;
-    entry.source.compress = compressMembers && member.compress;
-    auto known = byName.find(entry.name.text);
-    if (known != byName.end()) {
-      request.members[known->second] = entry;
-    } else {
-      byName[entry.name.text] = request.members.size();
-      request.members.push_back(entry);
-    }
-  }
+  AddMembers(steering, *codePage, compressMembers, request);
   request.jobs = settings.jobs ? settings.jobs : os.ProcessorCount();
   request.sizeLimit = pack::KitImageLimit(request.stubImage.machine);
   request.sizeLimitText = pack::KitArchitectureName(request.stubImage.machine);
