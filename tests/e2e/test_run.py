@@ -251,33 +251,46 @@ def _execute(run):
     run.result = harness.run(run.kit_path, run.args(), cwd=run.start, env=run.env(), timeout=120)
 
 
-def setUpModule():
+def run_all(suite, kits, prepare_runs):
+    """Packs every kit, then makes the runs (prepare_runs(packed kits) gives {name: Run}) and
+    starts them all at once; a failure is kept in suite.error for every test to report."""
     try:
         with concurrent.futures.ThreadPoolExecutor(max_workers=3) as pool:
-            futures = {name: pool.submit(_pack, name, kit) for name, kit in KITS.items()}
-            Suite.kits = {name: f.result() for name, f in futures.items()}
-        now = int(time.time())
-        for name, plan in RUNS.items():
-            kit_path = Suite.kits[plan["kit"]] if plan["kit"] else harness.program("stowkitwin")
-            run = Run(name, plan, kit_path, harness.temp_dir("run-" + name))
-            Suite.runs[name] = run
-        for run in Suite.runs.values():
-            if "temp_of" in run.plan:
-                run.temp = Suite.runs[run.plan["temp_of"]].temp
-        for run in Suite.runs.values():
-            _prepare(run, now)
-        with concurrent.futures.ThreadPoolExecutor(max_workers=len(RUNS)) as pool:
-            for f in [pool.submit(_execute, run) for run in Suite.runs.values()]:
+            futures = {name: pool.submit(_pack, name, kit) for name, kit in kits.items()}
+            suite.kits = {name: f.result() for name, f in futures.items()}
+        suite.runs = prepare_runs(suite.kits)
+        with concurrent.futures.ThreadPoolExecutor(max_workers=len(suite.runs)) as pool:
+            for f in [pool.submit(_execute, run) for run in suite.runs.values()]:
                 f.result()
     except Exception as e:  # reported by every test rather than as one obscure module error
-        Suite.error = e
+        suite.error = e
+
+
+def _prepare_runs(kits):
+    now = int(time.time())
+    runs = {}
+    for name, plan in RUNS.items():
+        kit_path = kits[plan["kit"]] if plan["kit"] else harness.program("stowkitwin")
+        runs[name] = Run(name, plan, kit_path, harness.temp_dir("run-" + name))
+    for run in runs.values():
+        if "temp_of" in run.plan:
+            run.temp = runs[run.plan["temp_of"]].temp
+    for run in runs.values():
+        _prepare(run, now)
+    return runs
+
+
+def setUpModule():
+    run_all(Suite, KITS, _prepare_runs)
 
 
 class RunTest(unittest.TestCase):
+    suite = Suite
+
     def run_of(self, name):
-        if Suite.error:
-            raise Suite.error
-        run = Suite.runs[name]
+        if self.suite.error:
+            raise self.suite.error
+        run = self.suite.runs[name]
         self.assertFalse(run.result.timed_out, str(run.result))
         return run
 

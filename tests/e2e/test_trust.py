@@ -6,7 +6,6 @@ module loads, each with its own start directory and TEMP; the tests look at what
 showed, logged and left behind. Nothing of a run may stay in TEMP unless a case says so.
 """
 
-import concurrent.futures
 import os
 import random
 import re
@@ -165,9 +164,9 @@ class Suite:
     error = None
 
 
-def _prepare(name, plan):
+def _prepare(name, plan, kits):
     run = Run(name, plan, None, h.temp_dir("trust-" + name))
-    kit = Suite.kits[plan["kit"]]
+    kit = kits[plan["kit"]]
     run.kit_path = os.path.join(run.base, os.path.basename(kit))
     shutil.copy(kit, run.kit_path)
     if "damage" in plan:
@@ -186,25 +185,12 @@ def _prepare(name, plan):
 
 
 def setUpModule():
-    try:
-        with concurrent.futures.ThreadPoolExecutor(max_workers=3) as pool:
-            futures = {name: pool.submit(running._pack, name, kit) for name, kit in KITS.items()}
-            Suite.kits = {name: f.result() for name, f in futures.items()}
-        Suite.runs = {name: _prepare(name, plan) for name, plan in RUNS.items()}
-        with concurrent.futures.ThreadPoolExecutor(max_workers=len(RUNS)) as pool:
-            for f in [pool.submit(running._execute, run) for run in Suite.runs.values()]:
-                f.result()
-    except Exception as e:  # reported by every test rather than as one obscure module error
-        Suite.error = e
+    running.run_all(Suite, KITS, lambda kits: {name: _prepare(name, plan, kits)
+                                               for name, plan in RUNS.items()})
 
 
 class TrustCase(running.RunTest):
-    def run_of(self, name):
-        if Suite.error:
-            raise Suite.error
-        run = Suite.runs[name]
-        self.assertFalse(run.result.timed_out, str(run.result))
-        return run
+    suite = Suite
 
     def boxes(self, run):
         return [(b.caption, b.text) for b in run.result.boxes] if h.has_display() else None

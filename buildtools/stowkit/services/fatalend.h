@@ -7,7 +7,7 @@
 
 struct FatalEnd {
   int status;
-  std::string text;  // already in the ANSI code page, as it is shown
+  std::string text;  // as the mode writes its texts: pack mode ANSI, run mode UTF-8
 };
 
 constexpr int kFatalErrorStatus = 1;

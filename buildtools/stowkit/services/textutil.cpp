@@ -1,5 +1,7 @@
 #include "services/textutil.h"
 
+#include "utf8.h"
+
 namespace {
 // Control characters and the blank; bytes above 127 (ANSI letters) are never blanks.
 bool IsTrimmed(char c) {
@@ -48,24 +50,6 @@ std::u16string Utf16TextAfterMark(const unsigned char* data, size_t size) {
 
 namespace {
 
-void PutUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
-
 constexpr char32_t kReplacement = 0xFFFD;
 
 // The code point starting at text[at]; at moves past it.
@@ -99,7 +83,7 @@ std::string Utf8FromUtf16(const std::u16string& text) {
     } else if (c >= 0xD800 && c < 0xE000) {
       c = kReplacement;
     }
-    PutUtf8(out, c);
+    AppendUtf8(out, c);
   }
   return out;
 }

@@ -2,6 +2,7 @@
 
 #include "clientexception.h"
 #include "platform.h"
+#include "utf8.h"
 
 namespace secpick {
 
@@ -13,27 +14,9 @@ std::FILE* OpenStream(const std::wstring& path, const wchar_t* mode) {
 }
 #else
 // Elsewhere the C runtime takes UTF-8 paths and ignores the 't' of a mode.
-void AppendUtf8(std::string& out, unsigned long c) {
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
-
 std::FILE* OpenStream(const std::wstring& path, const wchar_t* mode) {
   std::string narrowPath;
-  for (wchar_t c : path) AppendUtf8(narrowPath, static_cast<unsigned long>(c));
+  for (wchar_t c : path) AppendUtf8(narrowPath, static_cast<char32_t>(c));
   std::string narrowMode;
   for (const wchar_t* m = mode; *m; ++m) narrowMode.push_back(static_cast<char>(*m));
   return std::fopen(narrowPath.c_str(), narrowMode.c_str());

@@ -98,3 +98,31 @@ TEST(TranslateText, FailureTextsAndStatuses) {
 }
 
 }  // namespace
+
+TEST(TranslateUtf16Text, NamesOutsideTheCodePageSurviveTheSameRules) {
+  // The test code page: each byte is the character of the same number.
+  auto latin1 = [](const std::string& text) {
+    std::u16string out;
+    for (unsigned char c : text) out.push_back(c);
+    return out;
+  };
+  const KeywordTable table = Defines({{"dir", "C:\\caf\xe9"}});
+  struct Utf16Case {
+    std::u16string text;
+    TranslateStatus status;
+    std::u16string expected;
+  } cases[] = {
+      {u"F1 = \u65e5\u672c.txt , <DIR>\\a.txt", TranslateStatus::kOk,
+       u"F1 = \u65e5\u672c.txt , C:\\caf\u00e9\\a.txt"},
+      {u"\u0416\\0251\\0101", TranslateStatus::kOk, u"\u0416\u00a9A"},  // five units a constant
+      {u"\u0416\\01\u0416xy", TranslateStatus::kOk, u"\u0416\u0001y"},
+      {u"\\0x \u0416", TranslateStatus::kBadOctal, u""},
+      {u"<DIR>", TranslateStatus::kOk, u"C:\\caf\u00e9"},
+  };
+  for (const Utf16Case& c : cases) {
+    std::u16string out;
+    TranslateStatus status = TranslateUtf16Text(c.text, table, latin1, out);
+    EXPECT_EQ(c.status, status);
+    if (status == TranslateStatus::kOk) EXPECT_TRUE(out == c.expected);
+  }
+}

@@ -1,5 +1,5 @@
-// Services both modes of stowkitwin share: temporary names, whole-file reading, reporting
-// and fatal ends.
+// Services both modes of stowkitwin share: whole-file reading, pack mode's reporting and fatal
+// ends (temporary files: tempfile.h).
 #pragma once
 
 #include <string>
