@@ -34,6 +34,8 @@ TEST(PackTime, SourceDateEpoch) {
       EXPECT_EQ(time.year, c.year) << c.value;
       EXPECT_EQ(time.fileTime, c.fileTime) << c.value;
     }
-    if (setting == EpochSetting::kInvalid) EXPECT_NE(reason.find("SOURCE_DATE_EPOCH"), std::string::npos);
+    if (setting == EpochSetting::kInvalid) {
+      EXPECT_NE(reason.find("SOURCE_DATE_EPOCH"), std::string::npos);
+    }
   }
 }

@@ -179,7 +179,9 @@ TEST(ResourceTables, ReadBackThroughThePeReader) {
   for (const auto& l : lookups) {
     ResourceData data;
     ASSERT_EQ(LookupResource(source, pe, l.type, l.name, data, reason), l.result);
-    if (l.result == LookupResult::kFound) EXPECT_EQ(image[data.offset], l.first);
+    if (l.result == LookupResult::kFound) {
+      EXPECT_EQ(image[data.offset], l.first);
+    }
   }
   // A directory entry that points outside the section is reported, not followed.
   ResourceData leaked;

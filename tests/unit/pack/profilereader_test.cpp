@@ -30,7 +30,9 @@ TEST(ProfileReader, AnswersAsThePlatformDoes) {
       std::u16string value;
       bool found = reader.Find(pack::Latin1ToUtf16(q.section), pack::Latin1ToUtf16(q.key), value);
       EXPECT_EQ(found, q.expected != nullptr) << c.name << " " << q.key;
-      if (found && q.expected) EXPECT_EQ(Narrow(value), q.expected) << c.name << " " << q.key;
+      if (found && q.expected) {
+        EXPECT_EQ(Narrow(value), q.expected) << c.name << " " << q.key;
+      }
     }
   }
 }
