@@ -34,10 +34,8 @@ def _pefile():
 
 
 def _trees():
-    trees = [("x86_64", h.build_dir())]
-    if h.i686_dir():
-        trees.append(("i686", h.i686_dir()))
-    return trees
+    """The build tree of the architecture under test, as [(arch, tree)]."""
+    return [(h.arch(), h.arch_dir())]
 
 
 def resources(pe):
