@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Half of the inputs also treat 0x81..0x9F as lead bytes of double-byte characters.
   MemoryProfile::LeadByteTest lead = nullptr;
   if (data[0] & 1) lead = [](unsigned char c) { return c >= 0x81 && c <= 0x9F; };
-  ForEachMember(profile, [lead](const KitMember& m) {
+  ForEachMember(profile, [lead](const UnpackMember& m) {
     CheckTargetName(m.target, lead);
     DirectoryLevels(m.target, lead);
   });

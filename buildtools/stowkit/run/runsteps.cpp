@@ -187,11 +187,11 @@ std::vector<std::string> DirectoryLevels(const std::string& target,
   return levels;
 }
 
-void ForEachMember(const MemoryProfile& profile, const std::function<void(const KitMember&)>& visit) {
+void ForEachMember(const MemoryProfile& profile, const std::function<void(const UnpackMember&)>& visit) {
   char value[kMemberValueBuffer];
   int misses = 0;
   for (int number = 1;; ++number) {
-    KitMember member;
+    UnpackMember member;
     member.number = number;
     member.key = FormatToString("F%d", number);
     int got = profile.GetString(kitformat::kFilesSection, member.key.c_str(), "", value,

@@ -66,7 +66,7 @@ std::string UnsafeTargetMessage(const std::string& target, TargetProblem problem
 std::vector<std::string> DirectoryLevels(const std::string& target,
                                          MemoryProfile::LeadByteTest leadByte = nullptr);
 
-struct KitMember {
+struct UnpackMember {
   int number = 0;
   std::string key;     // "F<number>", the member's resource name
   std::string target;  // field 1 of the [FILES] value, trimmed
@@ -74,7 +74,7 @@ struct KitMember {
 
 // Visits the [FILES] entries F1, F2, ... in number order until more than 100 numbers had no
 // entry; values with fewer than two fields are passed over.
-void ForEachMember(const MemoryProfile& profile, const std::function<void(const KitMember&)>& visit);
+void ForEachMember(const MemoryProfile& profile, const std::function<void(const UnpackMember&)>& visit);
 
 // The working directory: "emc_<seconds>" below tempPath, made by create. A name that exists
 // already is passed over for the next second's (up to tries names), so a run never uses a

@@ -193,7 +193,7 @@ std::unique_ptr<MemoryProfile> FilesProfile(const std::vector<int>& numbers,
 
 std::vector<int> Visited(const std::unique_ptr<MemoryProfile>& profile) {
   std::vector<int> numbers;
-  ForEachMember(*profile, [&](const KitMember& m) {
+  ForEachMember(*profile, [&](const UnpackMember& m) {
     EXPECT_EQ("F" + std::to_string(m.number), m.key);
     numbers.push_back(m.number);
   });
@@ -214,8 +214,8 @@ TEST(MemberScan, GapsCostOneMissEachAndTheScanStopsAfter100) {
 TEST(MemberScan, ValuesWithoutTwoFieldsAreSkippedAndTargetsTrimmed) {
   auto profile = FilesProfile({}, "F1 = setup.exe\nF2 =  sub\\a.txt ,src, COMPRESS=0\n"
                                            "F3 =\nF4 = ,src\nF01 = x, y\nsetup = x, y\n");
-  std::vector<KitMember> members;
-  ForEachMember(*profile, [&](const KitMember& m) { members.push_back(m); });
+  std::vector<UnpackMember> members;
+  ForEachMember(*profile, [&](const UnpackMember& m) { members.push_back(m); });
   ASSERT_EQ(2u, members.size());
   EXPECT_EQ("sub\\a.txt", members[0].target);
   EXPECT_EQ("F2", members[0].key);

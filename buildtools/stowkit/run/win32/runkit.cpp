@@ -107,7 +107,7 @@ bool CreateDirectoryLevels(const std::string& target) {
   return true;
 }
 
-void ExtractMember(const KitMember& member) {
+void ExtractMember(const UnpackMember& member) {
   TargetProblem problem = CheckTargetName(member.target, IsLeadByte);
   if (problem != TargetProblem::kNone) {
     ShowRunnerMessage(UnsafeTargetMessage(member.target, problem));
