@@ -1,9 +1,17 @@
-"""The case count of runcases.py, on small test classes of every outcome."""
+"""The case count of runcases.py, on small test classes of every outcome, and the closing count
+of scripts/tally.py over ctest reports and case files."""
 
 import io
+import json
+import os
+import sys
 import unittest
 
+import harness
 import runcases
+
+sys.path.insert(0, os.path.join(harness.source_dir(), "scripts"))
+import tally  # noqa: E402
 
 
 def _run(*classes):
@@ -80,9 +88,32 @@ class CaseCount(unittest.TestCase):
                 self.assertEqual(_run(*classes), expected)
 
 
+class ClosingCount(unittest.TestCase):
+    def test_reports_and_case_files(self):
+        d = harness.temp_dir("tally")
+        entries = [  # ctest entry, its status (and skip), its case file or None
+            ('status="run"', {"passed": 30, "failed": 0, "skipped": 2}),
+            ('status="fail"', {"passed": 27, "failed": 3, "skipped": 0}),
+            ('status="fail"', {"passed": 5, "failed": 0, "skipped": 0}),  # killed at a time-out
+            ('status="run"', None), ('status="fail"', None), ('status="notrun"', None),
+            ('status="notrun"><skipped/></testcase', None),
+        ]
+        xml = "<testsuite>"
+        for n, (status, cases) in enumerate(entries):
+            xml += '<testcase name="t%d" %s>' % (n, status) + ("" if "skipped" in status else "</testcase>")
+            if cases is not None:
+                with open(os.path.join(d, "t%d.json" % n), "w") as f:
+                    json.dump(cases, f)
+        with open(os.path.join(d, "part.xml"), "w") as f:
+            f.write(xml + "</testsuite>")
+        self.assertEqual(tally.tally(d, d, ["part"]), {"passed": 63, "failed": 6, "skipped": 3})
+        # A part that left no report counts as one failed case.
+        self.assertEqual(tally.tally(d, d, ["missing"]), {"passed": 0, "failed": 1, "skipped": 0})
+
+
 # The sample classes above are material for CaseCount, not tests of this module.
 def load_tests(loader, tests, pattern):
-    return loader.loadTestsFromTestCase(CaseCount)
+    return unittest.TestSuite(loader.loadTestsFromTestCase(c) for c in (CaseCount, ClosingCount))
 
 
 if __name__ == "__main__":
