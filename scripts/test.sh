@@ -35,9 +35,9 @@ prefix=$(mktemp -d /tmp/stowkit-wine.XXXXXX)
 export WINEPREFIX=$prefix WINEDEBUG=-all
 cleanup() { /usr/lib/wine/wineserver -k 2>/dev/null || true; rm -rf "$prefix"; }
 trap cleanup EXIT
-export -f run_ctest
+# xvfb-run is a POSIX shell script, which passes no exported shell functions on.
 export jobs logdir
-xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+xvfb-run -a -s "-screen 0 1024x768x24" bash -c "$(declare -f run_ctest)"'
   /usr/lib/wine/wineserver -p >/dev/null 2>&1  # first: one that wineboot starts would not stay
   /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
   run_ctest win64 "$STOWKIT_BUILD_ROOT/win64" -LE i686
