@@ -33,7 +33,16 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest asan "$ST
 # after 32-bit Wine is installed, so it is a WoW64 prefix that runs both builds.
 prefix=$(mktemp -d /tmp/stowkit-wine.XXXXXX)
 export WINEPREFIX=$prefix WINEDEBUG=-all
-cleanup() { /usr/lib/wine/wineserver -k 2>/dev/null || true; rm -rf "$prefix"; }
+cleanup() {
+  /usr/lib/wine/wineserver -k 2>/dev/null || true
+  # A Windows part cut off half-way leaves its test processes running: everything whose
+  # environment names this run's prefix is this run's.
+  local p
+  for p in $(grep -lsxzF "WINEPREFIX=$prefix" /proc/[0-9]*/environ | cut -d/ -f3); do
+    [ "$p" = $$ ] || kill "$p" 2>/dev/null
+  done
+  rm -rf "$prefix"
+}
 trap cleanup EXIT
 # xvfb-run is a POSIX shell script, which passes no exported shell functions on.
 export jobs logdir
