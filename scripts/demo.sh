@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# The whole road of one kit in one command:
+# The whole road of a kit in one command, for both builds:
 #   1. installs what is missing and builds the x86_64 and i686 programs;
-#   2. packs the sample kit of examples/ with the x86_64 packer;
-#   3. runs that kit headless under 64-bit Wine (own temporary prefix) with a language and a
-#      target directory, as a user would start it;
-#   4. prints the install log, the kit's exit status, the installed files and the licence text
-#      that secpick picked, and shows that the kit's working directory is gone;
-#   5. makes the kit for 32-bit Windows and prints its path.
+#   2. packs the sample kit of examples/ twice: with the x86_64 packer under wine64 and with the
+#      i686 packer (the shipping build) under wine, each kit carrying its own build's secpick;
+#   3. runs each kit headless (own temporary WoW64 prefix) with a language and a target
+#      directory, as a user would start it;
+#   4. prints for each the install log, the kit's exit status, the installed files and the
+#      licence text that secpick picked, and shows that the kit's working directory is gone.
 # Usage: bash scripts/demo.sh [LANGUAGE]      (English, French, German; others get [Default])
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -16,8 +16,6 @@ bash "$root/scripts/setup.sh"
 export STOWKIT_BUILD_ROOT=${STOWKIT_BUILD_ROOT:-$root/build}
 bash "$root/scripts/build.sh" win64 win32
 
-win64=$STOWKIT_BUILD_ROOT/win64
-win32=$STOWKIT_BUILD_ROOT/win32
 demo=$STOWKIT_BUILD_ROOT/demo
 rm -rf "$demo"
 mkdir -p "$demo"
@@ -29,98 +27,86 @@ show() { local a out=(); for a; do [[ $a == *" "* ]] && a="\"$a\""; out+=("$a");
 
 prefix=$(mktemp -d /tmp/stowkit-demo-wine.XXXXXX)
 export WINEPREFIX=$prefix WINEDEBUG=-all LC_ALL=C.UTF-8 WINEDLLOVERRIDES="winemenubuilder.exe=d"
-wine=/usr/lib/wine/wine64
 cleanup() { /usr/lib/wine/wineserver -k 2>/dev/null || true; rm -rf "$prefix"; }
 trap cleanup EXIT
-
 echo
 echo "== preparing a Wine prefix (a minute the first time)"
-WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" $wine wineboot -i >/dev/null 2>&1
+WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
 
-kit=$demo/lark-notes-kit.exe
-target=$demo/installed
-pack_args=(-define "SRC=$(winpath "$root/examples")"
-           -verinfo version=1.0.0 -verinfo "pname=Lark Notes" -verinfo "application=Lark Notes sample kit"
-           -quiet)
+# Packs the sample kit with one build's packer and runs it; prints what the kit did.
+#   $1 architecture   $2 what it is for   $3 build tree   $4 Wine loader for it   $5 kit file name
+demo_kit() {
+  local label=$1 purpose=$2 tree=$3 wine=$4 name=$5
+  local kit=$demo/$name work=$demo/${name%.exe} status
+  local target=$work/installed
+  local pack_args=(-define "SRC=$(winpath "$root/examples")"
+                   -define "TOOLS=$(winpath "$tree/src/client/secpick")"
+                   -verinfo version=1.0.0 -verinfo "pname=Lark Notes"
+                   -verinfo "application=Lark Notes sample kit" -quiet)
+  mkdir -p "$work"
 
-echo
-echo "== packing examples/ with the x86_64 packer"
-echo "   stowkitwin $(show "-create:$(basename "$kit")" "$(winpath "$root/examples/sample-kit.ini")" \
-     "${pack_args[@]}" -define "TOOLS=$(winpath "$win64/src/client/secpick")")"
-# The packer works in the demo folder: it writes a temporary icon file into its current directory.
-status=0
-(cd "$demo" && $wine "$win64/buildtools/stowkit/stowkitwin.exe" "-create:$(winpath "$kit")" \
-   "$(winpath "$root/examples/sample-kit.ini")" "${pack_args[@]}" \
-   -define "TOOLS=$(winpath "$win64/src/client/secpick")" </dev/null >"$demo/pack.out" 2>&1) || status=$?
-cat "$demo/pack.out"
-if [ "$status" -ne 0 ] || [ ! -f "$kit" ]; then
-  echo "demo: packing failed with status $status" >&2
-  exit 1
-fi
-echo "   kit: $kit ($(stat -c %s "$kit") bytes)"
-
-echo
-echo "== running the kit as a user would: $(show lark-notes-kit.exe "$language" "$(winpath "$target")")"
-temp_root=$(echo "$prefix"/drive_c/users/*/Temp)
-status=0
-(cd "$demo" && $wine "$kit" "$language" "$(winpath "$target")" </dev/null >"$demo/run.out" 2>&1) || status=$?
-cat "$demo/run.out"
-
-echo
-echo "== install log ($demo/install.log)"
-if [ -f "$demo/install.log" ]; then
-  iconv -f CP1252 -t UTF-8 "$demo/install.log" | tr -d '\r'
-else
-  echo "   (no install log was written)"
-fi
-echo
-echo "== kit exit status: $status (0 = installed; setup.cmd: 2 no target, 3 no licence, 4 no directory, 5 copy failed)"
-echo
-echo "== installed files"
-(cd "$target" 2>/dev/null && find . -type f -printf '%P  (%s bytes)\n' | sort) || echo "   (none)"
-if [ -f "$target/LICENCE.txt" ]; then
   echo
-  echo "== LICENCE.txt as secpick cut it (code page 1252, CR LF; shown in UTF-8)"
-  iconv -f CP1252 -t UTF-8 "$target/LICENCE.txt" | tr -d '\r' | sed 's/^/   | /'
-fi
-echo
-workdir=$(grep -o 'emc_[0-9]*' "$demo/install.log" | tail -n 1 || true)
-if [ -z "$workdir" ]; then
-  echo "== the kit made no working directory"
-elif [ ! -d "$temp_root" ]; then
-  echo "== working directory %TEMP%\\$workdir (cannot find Wine's %TEMP% to check it)"
-elif [ -e "$temp_root/$workdir" ]; then
-  echo "== working directory %TEMP%\\$workdir is still there"
-else
-  echo "== working directory %TEMP%\\$workdir was removed by the kit"
-fi
+  echo "==== the $label kit ($purpose)"
+  echo
+  echo "== packing examples/ with the $label packer ($(basename "$wine"))"
+  echo "   stowkitwin $(show "-create:$name" "$(winpath "$root/examples/sample-kit.ini")" "${pack_args[@]}")"
+  # The packer works in the kit's folder: it writes a temporary icon file into its current directory.
+  status=0
+  (cd "$work" && $wine "$tree/buildtools/stowkit/stowkitwin.exe" "-create:$(winpath "$kit")" \
+     "$(winpath "$root/examples/sample-kit.ini")" "${pack_args[@]}" </dev/null >"$work/pack.out" 2>&1) || status=$?
+  cat "$work/pack.out"
+  if [ "$status" -ne 0 ] || [ ! -f "$kit" ]; then
+    echo "demo: packing with the $label packer failed with status $status" >&2
+    exit 1
+  fi
+  echo "   kit: $kit ($(stat -c %s "$kit") bytes)"
+
+  echo
+  echo "== running the kit as a user would: $(show "$name" "$language" "$(winpath "$target")")"
+  status=0
+  (cd "$work" && $wine "$kit" "$language" "$(winpath "$target")" </dev/null >"$work/run.out" 2>&1) || status=$?
+  cat "$work/run.out"
+
+  echo
+  echo "== install log ($work/install.log)"
+  if [ -f "$work/install.log" ]; then
+    iconv -f CP1252 -t UTF-8 "$work/install.log" | tr -d '\r'
+  else
+    echo "   (no install log was written)"
+  fi
+  echo
+  echo "== kit exit status: $status (0 = installed; setup.cmd: 2 no target, 3 no licence, 4 no directory, 5 copy failed)"
+  echo
+  echo "== installed files"
+  (cd "$target" 2>/dev/null && find . -type f -printf '%P  (%s bytes)\n' | sort) || echo "   (none)"
+  if [ -f "$target/LICENCE.txt" ]; then
+    echo
+    echo "== LICENCE.txt as secpick cut it (code page 1252, CR LF; shown in UTF-8)"
+    iconv -f CP1252 -t UTF-8 "$target/LICENCE.txt" | tr -d '\r' | sed 's/^/   | /'
+  fi
+  echo
+  local temp_root workdir
+  temp_root=$(echo "$prefix"/drive_c/users/*/Temp)
+  workdir=$(grep -o 'emc_[0-9]*' "$work/install.log" 2>/dev/null | tail -n 1 || true)
+  if [ -z "$workdir" ]; then
+    echo "== the kit made no working directory"
+  elif [ ! -d "$temp_root" ]; then
+    echo "== working directory %TEMP%\\$workdir (cannot find Wine's %TEMP% to check it)"
+  elif [ -e "$temp_root/$workdir" ]; then
+    echo "== working directory %TEMP%\\$workdir is still there"
+  else
+    echo "== working directory %TEMP%\\$workdir was removed by the kit"
+  fi
+  kit_status+=("$label kit: exit status $status, $kit")
+}
+
+kit_status=()
+demo_kit i686 "32-bit Windows, the shipping build" "$STOWKIT_BUILD_ROOT/win32" /usr/lib/wine/wine \
+  lark-notes-kit-i686.exe
+demo_kit x86_64 "64-bit Windows" "$STOWKIT_BUILD_ROOT/win64" /usr/lib/wine/wine64 lark-notes-kit.exe
 
 echo
-echo "== the kit for 32-bit Windows"
-# A kit is a copy of the packer that made it, and the i686 packer needs a 32-bit Wine, which
-# this machine does not have. So the payload is packed by the x86_64 packer (with the i686
-# secpick inside) and moved, resource for resource, onto the i686 packer image.
-kit32=$demo/lark-notes-kit-i686.exe
-carrier=$demo/lark-notes-kit-i686-payload.exe
-status=0
-rebasekit=$win64/buildtools/rebasekit/rebasekit.exe
-if [ -f "$rebasekit" ]; then
-  (cd "$demo" && $wine "$win64/buildtools/stowkit/stowkitwin.exe" "-create:$(winpath "$carrier")" \
-     "$(winpath "$root/examples/sample-kit.ini")" "${pack_args[@]}" \
-     -define "TOOLS=$(winpath "$win32/src/client/secpick")" </dev/null >"$demo/pack32.out" 2>&1 &&
-   $wine "$rebasekit" "$(winpath "$carrier")" "$(winpath "$win32/buildtools/stowkit/stowkitwin.exe")" \
-     "$(winpath "$kit32")" </dev/null >>"$demo/pack32.out" 2>&1) || status=$?
-  rm -f "$carrier"
-else
-  status=1
-fi
-cat "$demo/pack32.out" 2>/dev/null || true
-if [ "$status" -eq 0 ] && [ -f "$kit32" ]; then
-  echo "   i686 kit (ship this one to 32-bit Windows): $kit32"
-else
-  echo "   could not make the i686 kit here (status $status)."
-fi
-echo "   i686 packer:  $win32/buildtools/stowkit/stowkitwin.exe"
-echo "   i686 secpick: $win32/src/client/secpick/secpick.exe"
-echo "   On Windows, the i686 packer makes the same kit directly (paths of your copy of the tree):"
+echo "== summary"
+printf '   %s\n' "${kit_status[@]}"
+echo "   On Windows, the i686 packer makes the same kit (paths of your copy of the tree):"
 echo "     stowkitwin.exe -create:lark-notes-kit.exe examples\\sample-kit.ini -define SRC=C:\\stowkit\\examples -define TOOLS=C:\\stowkit\\bin32 -verinfo version=1.0.0"
