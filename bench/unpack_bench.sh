@@ -45,28 +45,52 @@ for ((i = 0; i < repeat; i++)); do
   rm -rf "$start_dir" "$temp_dir"
   mkdir -p "$start_dir" "$temp_dir"
   # Wall time and peak resident set of the kit process (the Wine process is the Windows
-  # process; the shared wineserver is not counted).
-  read -r s kb anon file status < <(cd "$start_dir" && TEMP=$(winpath "$temp_dir") TMP=$(winpath "$temp_dir") \
-    python3 - "$kit" <<'PY'
-import resource, subprocess, sys, time
+  # process; the shared wineserver is not counted). The kit is started through the harness's
+  # Win32 launcher, which sets its TEMP and TMP: Wine ignores the Unix variables and would
+  # hand the kit the prefix's own TEMP, where the check below could not see what it left.
+  read -r s kb anon file status < <(STOWKIT_BUILD_DIR=$build \
+    /usr/bin/python3 - "$root/tests/e2e" "$kit" "$start_dir" "$temp_dir" <<'PY'
+import os, sys, threading, time
+sys.path.insert(0, sys.argv[1])
+import harness
+kit, start, temp = sys.argv[2:5]
+harness.run(harness.program("boxer"), ["--exit", "0"])  # the prefix and its server, warmed
+marker = harness.winpath(kit).encode()
+def kit_pids():
+    found = []
+    for pid in os.listdir("/proc"):
+        try:
+            with open("/proc/%s/cmdline" % pid, "rb") as f:
+                if marker in f.read():
+                    found.append(pid)
+        except OSError:
+            pass
+    return found
 def sample(pid, peak):
     try:
-        with open("/proc/%d/status" % pid) as f:
+        with open("/proc/%s/status" % pid) as f:
             for line in f:
                 key, _, value = line.partition(":")
                 if key in peak:
                     peak[key] = max(peak[key], int(value.split()[0]))
     except OSError:
         pass
-peak = {"RssAnon": 0, "RssFile": 0}
-start = time.monotonic()
-p = subprocess.Popen(["/usr/lib/wine/wine64", sys.argv[1]])
-while p.poll() is None:
-    sample(p.pid, peak)
+peak = {"VmHWM": 0, "RssAnon": 0, "RssFile": 0}
+result = {}
+def run():
+    result["r"] = harness.run(kit, cwd=start, env={"TEMP": harness.winpath(temp),
+                                                  "TMP": harness.winpath(temp)}, timeout=None)
+start_time = time.monotonic()
+runner = threading.Thread(target=run)
+runner.start()
+while runner.is_alive():
+    for pid in kit_pids():
+        sample(pid, peak)
     time.sleep(0.02)
-elapsed = time.monotonic() - start
-print("%.2f %d %d %d %d" % (elapsed, resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss,
-                            peak["RssAnon"], peak["RssFile"], p.returncode))
+elapsed = time.monotonic() - start_time
+r = result.get("r")
+print("%.2f %d %d %d %s" % (elapsed, peak["VmHWM"], peak["RssAnon"], peak["RssFile"],
+                            r.exit_code if r else "none"))
 PY
   )
   [ "$status" = 0 ] || { echo "bench: the kit ended with status $status" >&2; exit 1; }

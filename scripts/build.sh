@@ -15,9 +15,17 @@ command -v ninja >/dev/null && generator=(-G Ninja)
 configure_and_build() {
   local name=$1; shift
   local dir=$build_root/$name
-  if [ ! -f "$dir/CMakeCache.txt" ]; then
-    cmake -S "$root" -B "$dir" "${generator[@]}" "$@" >"$dir.configure.log" 2>&1 || {
+  # A tree is configured again, from a fresh cache, whenever the options it is asked for
+  # differ from those it was configured with (a cache keeps old values otherwise).
+  local options stamp=$build_root/$name.options
+  options=$(printf '%s\n' "${generator[@]}" "$@")
+  if [ ! -f "$dir/CMakeCache.txt" ] || [ "$(cat "$stamp" 2>/dev/null)" != "$options" ]; then
+    rm -f "$stamp"
+    local fresh=()
+    [ -f "$dir/CMakeCache.txt" ] && fresh=(--fresh)
+    cmake "${fresh[@]}" -S "$root" -B "$dir" "${generator[@]}" "$@" >"$dir.configure.log" 2>&1 || {
       mkdir -p "$dir"; cat "$dir.configure.log"; echo "build: configure of $name failed" >&2; return 1; }
+    printf '%s\n' "$options" >"$stamp"
   fi
   cmake --build "$dir" -j "$jobs" || { echo "build: $name failed" >&2; return 1; }
 }

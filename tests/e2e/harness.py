@@ -1,4 +1,9 @@
-"""Runs the Windows programs of the x86_64 build under wine64 for the end-to-end tests.
+"""Runs the Windows programs under Wine for the end-to-end tests.
+
+Each test process checks the programs of one architecture, the one named by the environment
+variable STOWKIT_E2E_ARCH: "x86_64" (the default) or "i686" (the shipping build, run in the
+same WoW64 prefix). program("stowkitwin") and program("secpick") are that architecture's; the
+test helpers (launch, boxer, testinstaller, verinfo) are always the x86_64 ones.
 
 Every run is one wine64 process: tests/win32helpers/launch.exe starts the program with
 exactly the command line, directory and environment asked for, dismisses each dialog box
@@ -9,10 +14,13 @@ Paths
     source_dir() -> str            source tree (env STOWKIT_SOURCE_DIR, else this file's ../..)
     build_dir() -> str             x86_64 build tree (env STOWKIT_BUILD_DIR, else <source>/build/win64)
     i686_dir() -> str | None       i686 build tree (env STOWKIT_I686_DIR); None when unset or absent
+    arch() -> str                  architecture under test: "x86_64" or "i686" (env STOWKIT_E2E_ARCH)
+    arch_dir() -> str              build tree of that architecture; HarnessError when it is not built
     program(name, tree=None) -> str
-                                   Unix path of a built program in `tree` (default build_dir()):
-                                   "stowkitwin", "secpick", "launch", "boxer", "testinstaller",
-                                   "verinfo" (".exe" optional). Raises HarnessError when missing.
+                                   Unix path of a built program in `tree`: "stowkitwin", "secpick",
+                                   "launch", "boxer", "testinstaller", "verinfo" (".exe" optional).
+                                   Without `tree`: arch_dir() for stowkitwin and secpick,
+                                   build_dir() for the helpers. Raises HarnessError when missing.
     winpath(path) -> str           Windows form of a Unix path: "Z:" + absolute path, "/" -> "\\".
                                    A path that already has a drive letter is returned unchanged.
     unixpath(path) -> str          the reverse, for "Z:\\..." paths
@@ -119,12 +127,35 @@ def i686_dir():
     return os.path.abspath(d) if d and os.path.isdir(d) else None
 
 
+ARCHES = ("x86_64", "i686")
+# The programs a kit is made of; everything else in _PROGRAM_DIRS is a test helper.
+_PRODUCT = ("stowkitwin", "secpick")
+
+
+def arch():
+    a = os.environ.get("STOWKIT_E2E_ARCH") or "x86_64"
+    if a not in ARCHES:
+        raise HarnessError("STOWKIT_E2E_ARCH is %r; expected one of %s" % (a, ", ".join(ARCHES)))
+    return a
+
+
+def arch_dir():
+    if arch() == "x86_64":
+        return build_dir()
+    d = i686_dir()
+    if d is None:
+        raise HarnessError("the i686 programs are under test, but STOWKIT_I686_DIR names no build tree")
+    return d
+
+
 def program(name, tree=None):
     if name.lower().endswith(".exe"):
         name = name[:-4]
     if name not in _PROGRAM_DIRS:
         raise HarnessError("unknown program %r" % name)
-    path = os.path.join(tree or build_dir(), _PROGRAM_DIRS[name], name + ".exe")
+    if tree is None:
+        tree = arch_dir() if name in _PRODUCT else build_dir()
+    path = os.path.join(tree, _PROGRAM_DIRS[name], name + ".exe")
     if not os.path.isfile(path):
         raise HarnessError("%s is not built (looked for %s)" % (name, path))
     return path
@@ -253,6 +284,10 @@ def _ensure_wine():
                     raise HarnessError("cannot create the Wine prefix %s (wineboot ended with %d)"
                                        % (prefix, r.returncode))
                 open(made, "w").close()
+            if arch() == "i686" and not os.path.isdir(os.path.join(prefix, "drive_c", "windows",
+                                                                   "syswow64")):
+                raise HarnessError("the Wine prefix %s cannot run 32-bit programs: it was made "
+                                   "before 32-bit Wine was installed (remove it)" % prefix)
             # Windows left to a window manager cost about two seconds per message box under
             # Xvfb, which has none: Wine waits for the manager at every map and unmap. This
             # is also the first program of the server, which starts Wine's own services here

@@ -84,40 +84,6 @@ class SampleKitTest(unittest.TestCase):
         self.assertIn("setup: usage: KIT LANGUAGE TARGET-DIRECTORY\r\n", log)
         self.assertNotIn("setup: done", log)
 
-    @unittest.skipUnless(harness.i686_dir(), "needs the i686 build")
-    def test_kit_for_32_bit_windows_carries_the_same_payload(self):
-        import pefile  # Debian's python3-pefile
-
-        work = harness.temp_dir("i686")
-        tool = os.path.join(harness.build_dir(), "buildtools", "rebasekit", "rebasekit.exe")
-        payload = os.path.join(work, "payload.exe")
-        i686_secpick = os.path.dirname(harness.program("secpick", harness.i686_dir()))
-        self.assertEqual(pack(payload, i686_secpick, work).exit_code, 0)
-        kit32 = os.path.join(work, "kit-i686.exe")
-        image32 = harness.program("stowkitwin", harness.i686_dir())
-        result = harness.run(tool, [harness.winpath(payload), harness.winpath(image32),
-                                    harness.winpath(kit32)], cwd=work)
-        self.assertEqual(result.exit_code, 0, str(result))
-
-        def resources(path):
-            pe = pefile.PE(path)
-            found = {}
-            for t in pe.DIRECTORY_ENTRY_RESOURCE.entries:
-                for n in t.directory.entries:
-                    for lang in n.directory.entries:
-                        d = lang.data.struct
-                        key = (str(t.name) if t.name else t.id, str(n.name) if n.name else n.id, lang.id)
-                        found[key] = pe.get_data(d.OffsetToData, d.Size)
-            return pe.FILE_HEADER.Machine, found
-
-        machine, got = resources(kit32)
-        _, want = resources(payload)
-        self.assertEqual(machine, 0x14C, "an i386 image")
-        self.assertEqual(got, want)
-        self.assertIn(("KIT_FILES", "KIT.INFO", 2057), got)
-        with open(image32, "rb") as f:
-            self.assertEqual(pefile.PE(data=f.read()).FILE_HEADER.Machine, 0x14C)
-
 
 if __name__ == "__main__":
     unittest.main()

@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
 """Draws stowkitwin's default icon (a parcel with a green arrow dropping into it) and writes it
-as an .ico file with 16, 24, 32, 48 and 64 pixel images, 32-bit colour with alpha.
+as an .ico file with 16, 24, 32, 48 and 64 pixel images, 32-bit colour with alpha, each stored
+as a PNG image (Windows reads those from Vista on): a kit without an icon of its own carries
+this one, and as bitmaps the five images take 34 KB, as PNG 2.5 KB.
 
 The drawing is plain geometry sampled 4 x 4 times per pixel, so the output is the same byte
 for byte on every run. Usage: make_default_icon.py OUTPUT.ico
 """
 import struct
 import sys
+import zlib
 
 SIZES = (16, 24, 32, 48, 64)
 SAMPLES = 4
@@ -71,22 +74,18 @@ def pixel(px, py, size):
     return (r, g, b, round(255 * covered / (SAMPLES * SAMPLES)))
 
 
+def png_chunk(kind, data):
+    return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
+
+
 def image(size):
-    """One icon image: BITMAPINFOHEADER, bottom-up BGRA pixels, then the 1-bit AND mask."""
+    """One icon image: a PNG file of 8-bit RGBA pixels, rows top-down, no filter."""
     rows = [[pixel(x, y, size) for x in range(size)] for y in range(size)]
-    mask_stride = ((size + 31) // 32) * 4
-    header = struct.pack('<IiiHHIIiiII', 40, size, 2 * size, 1, 32, 0,
-                         size * size * 4 + mask_stride * size, 0, 0, 0, 0)
-    colour = bytearray()
-    mask = bytearray()
-    for row in reversed(rows):
-        bits = bytearray(mask_stride)
-        for x, (r, g, b, a) in enumerate(row):
-            colour += bytes((b, g, r, a))
-            if a == 0:
-                bits[x // 8] |= 0x80 >> (x % 8)
-        mask += bits
-    return header + bytes(colour) + bytes(mask)
+    raw = b''.join(b'\0' + bytes(c for rgba in row for c in rgba) for row in rows)
+    return (b'\x89PNG\r\n\x1a\n'
+            + png_chunk(b'IHDR', struct.pack('>IIBBBBB', size, size, 8, 6, 0, 0, 0))
+            + png_chunk(b'IDAT', zlib.compress(raw, 9))
+            + png_chunk(b'IEND', b''))
 
 
 def ico(sizes):
