@@ -2,6 +2,7 @@
 
 #include "formatstring.h"
 #include "pack/numbers.h"
+#include "services/textutil.h"
 
 namespace pack {
 
@@ -39,10 +40,11 @@ bool ScanOctalConstant(const Text& text, size_t backslash, unsigned& value) {
   return true;
 }
 
-// Both stages of TranslateText over text of one width; charFor gives the text of a decoded
-// constant's code (never called for 0).
-template <class Text, class Table, class CharFor>
-TranslateStatus Translate(const Text& text, const Table& table, CharFor charFor, Text& out) {
+// Both stages of TranslateText; charFor gives the text of a decoded constant's code (never
+// called for 0), constantLength how many bytes the five characters of a constant take.
+template <class Text, class Table, class CharFor, class ConstantLength>
+TranslateStatus Translate(const Text& text, const Table& table, CharFor charFor,
+                          ConstantLength constantLength, Text& out) {
   out = text;
   for (const auto& [key, value] : table) {
     if (key.empty()) continue;  // DefineKeyword never makes one; an empty key would never end
@@ -59,7 +61,7 @@ TranslateStatus Translate(const Text& text, const Table& table, CharFor charFor,
     if (!ScanOctalConstant(out, at, code)) return TranslateStatus::kBadOctal;
     if (++count > kReplacementLimit) return TranslateStatus::kBadOctal;
     unsigned char byte = static_cast<unsigned char>(code & 0xFF);
-    out.replace(at, 5, byte ? charFor(byte) : Text());
+    out.replace(at, constantLength(out, at), byte ? charFor(byte) : Text());
   }
   return TranslateStatus::kOk;
 }
@@ -80,19 +82,34 @@ void DefineKeyword(KeywordTable& table, const std::string& keyword, const std::s
 
 TranslateStatus TranslateText(const std::string& text, const KeywordTable& table,
                               std::string& out) {
-  return Translate(text, table, [](unsigned char byte) { return std::string(1, static_cast<char>(byte)); },
-                   out);
+  return Translate(
+      text, table, [](unsigned char byte) { return std::string(1, static_cast<char>(byte)); },
+      [](const std::string&, size_t) { return size_t{5}; }, out);
 }
 
 TranslateStatus TranslateUtf16Text(const std::u16string& text, const KeywordTable& table,
                                    const std::function<std::u16string(const std::string&)>& fromAnsi,
                                    std::u16string& out) {
-  // The table keeps its byte-wise order of the ANSI keys.
-  std::vector<std::pair<std::u16string, std::u16string>> wide;
-  for (const auto& [key, value] : table) wide.emplace_back(fromAnsi(key), fromAnsi(value));
-  return Translate(text, wide,
-                   [&](unsigned char byte) { return fromAnsi(std::string(1, static_cast<char>(byte))); },
-                   out);
+  // Worked in UTF-8, where the search and replacement of the 8-bit translation apply as they
+  // are; the table keeps its byte-wise order of the ANSI keys.
+  auto utf8 = [&](const std::string& ansi) { return Utf8FromUtf16(fromAnsi(ansi)); };
+  std::vector<std::pair<std::string, std::string>> table8;
+  for (const auto& [key, value] : table) table8.emplace_back(utf8(key), utf8(value));
+  std::string translated;
+  TranslateStatus status = Translate(
+      Utf8FromUtf16(text), table8,
+      [&](unsigned char byte) { return utf8(std::string(1, static_cast<char>(byte))); },
+      [](const std::string& text8, size_t at) {
+        size_t end = at;
+        for (int characters = 0; characters < 5 && end < text8.size(); ++characters) {
+          do ++end;
+          while (end < text8.size() && (static_cast<unsigned char>(text8[end]) & 0xC0) == 0x80);
+        }
+        return end - at;
+      },
+      translated);
+  out = Utf16FromUtf8(translated);
+  return status;
 }
 
 const char* TranslateFailureText(TranslateStatus status) {

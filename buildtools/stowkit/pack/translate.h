@@ -31,7 +31,7 @@ TranslateStatus TranslateText(const std::string& text, const KeywordTable& table
 
 // The same for a UTF-16 steering file, so that characters outside the ANSI code page survive:
 // keywords, values and the character of a constant's code are the ANSI texts converted by
-// fromAnsi; five UTF-16 units make a constant.
+// fromAnsi; a constant is five characters, whatever their size.
 TranslateStatus TranslateUtf16Text(const std::u16string& text, const KeywordTable& table,
                                    const std::function<std::u16string(const std::string&)>& fromAnsi,
                                    std::u16string& out);

@@ -114,7 +114,7 @@ TEST(TranslateUtf16Text, NamesOutsideTheCodePageSurviveTheSameRules) {
   } cases[] = {
       {u"F1 = \u65e5\u672c.txt , <DIR>\\a.txt", TranslateStatus::kOk,
        u"F1 = \u65e5\u672c.txt , C:\\caf\u00e9\\a.txt"},
-      {u"\u0416\\0251\\0101", TranslateStatus::kOk, u"\u0416\u00a9A"},  // five units a constant
+      {u"\u0416\\0251\\0101", TranslateStatus::kOk, u"\u0416\u00a9A"},  // five characters a constant
       {u"\u0416\\01\u0416xy", TranslateStatus::kOk, u"\u0416\u0001y"},
       {u"\\0x \u0416", TranslateStatus::kBadOctal, u""},
       {u"<DIR>", TranslateStatus::kOk, u"C:\\caf\u00e9"},
@@ -123,6 +123,8 @@ TEST(TranslateUtf16Text, NamesOutsideTheCodePageSurviveTheSameRules) {
     std::u16string out;
     TranslateStatus status = TranslateUtf16Text(c.text, table, latin1, out);
     EXPECT_EQ(c.status, status);
-    if (status == TranslateStatus::kOk) EXPECT_TRUE(out == c.expected);
+    if (status == TranslateStatus::kOk) {
+      EXPECT_TRUE(out == c.expected);
+    }
   }
 }

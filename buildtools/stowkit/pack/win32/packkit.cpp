@@ -378,9 +378,10 @@ int PackKitSteps(HINSTANCE instance, BasicCommandLineCursor<char>& cursor,
                               settings.outputPath.c_str(), ErrorCodeAndText(error).c_str()));
     return 1;
   }
-  DWORD attributes = GetFileAttributesA(settings.outputPath.c_str());
+  std::wstring output = CallablePath(client_platform::AnsiToWide(settings.outputPath));
+  DWORD attributes = GetFileAttributesW(output.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
-    SetFileAttributesA(settings.outputPath.c_str(), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY));
+    SetFileAttributesW(output.c_str(), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY));
   }
 
   std::string errorText;

@@ -77,7 +77,7 @@ void ShowLaunchError(CClientException& error) {
 bool IsDebugOn() {
   RunnerState& state = Runner();
   if (state.debug < 0) {
-    BasicCommandLineCursor<wchar_t> cursor;
+    BasicCommandLineCursor<char> cursor;  // over the UTF-8 command line TakeKitArguments left
     state.debug = TakeDebugSwitches(cursor) ? 1 : 0;
   }
   return state.debug == 1;

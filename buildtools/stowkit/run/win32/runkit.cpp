@@ -23,6 +23,8 @@ namespace run {
 
 namespace {
 
+using KitArguments = BasicKitArguments<char>;
+
 constexpr int kStepFailedStatus = 1;
 
 std::wstring JoinPath(const std::wstring& directory, const std::wstring& name) {
@@ -35,18 +37,19 @@ std::wstring JoinPath(const std::wstring& directory, const std::wstring& name) {
 // A relative log name is resolved now, while the start directory is still the current one, so
 // that every line (and the installer, through INSTALL_LOGFILE) uses the same file outside the
 // working directory, which is deleted at the end.
-std::wstring InstallLogPath(const std::wstring& startDir, const BasicKitArguments<wchar_t>& args) {
+std::wstring InstallLogPath(const std::wstring& startDir, const KitArguments& args) {
   if (!args.hasLog || args.logValue.empty()) return JoinPath(startDir, L"install.log");
-  DWORD needed = GetFullPathNameW(args.logValue.c_str(), 0, nullptr, nullptr);
+  std::wstring value = WideFromUtf8(args.logValue);
+  DWORD needed = GetFullPathNameW(value.c_str(), 0, nullptr, nullptr);
   if (needed != 0) {
     std::wstring full(needed, L'\0');
-    DWORD got = GetFullPathNameW(args.logValue.c_str(), needed, &full[0], nullptr);
+    DWORD got = GetFullPathNameW(value.c_str(), needed, &full[0], nullptr);
     if (got != 0 && got < needed) {
       full.resize(got);
       return full;
     }
   }
-  return JoinPath(startDir, args.logValue);
+  return JoinPath(startDir, value);
 }
 
 std::string UtcTimeText() {
@@ -66,7 +69,7 @@ int Refuse(const std::string& text) {
 // The run from the control file on; a FatalEnd leaves it with the working directory (when
 // made) still to remove.
 int RunFromControlFile(const std::wstring& startDir, const std::wstring& tempPath,
-                       const BasicKitArguments<wchar_t>& args, std::wstring& workDir) {
+                       const KitArguments& args, std::wstring& workDir) {
   RunnerState& runner = Runner();
   std::string controlText;
   if (!ReadControlFile(controlText)) return kStepFailedStatus;
@@ -77,15 +80,12 @@ int RunFromControlFile(const std::wstring& startDir, const std::wstring& tempPat
   runner.title = settings.description;
   if (!settings.failure.empty()) return Refuse(settings.failure);
 
-  std::vector<std::string> arguments;
-  for (const std::wstring& argument : args.remaining) arguments.push_back(Utf8FromWide(argument));
   if (!settings.commandLine.empty() && TakesKitArguments(settings.commandLine)) {
-    int unsafe = FindUnsafeInterpreterArgument(arguments);
-    if (unsafe >= 0) return Refuse(UnsafeArgumentMessage(arguments[unsafe]));
+    int unsafe = FindUnsafeInterpreterArgument(args.remaining);
+    if (unsafe >= 0) return Refuse(UnsafeArgumentMessage(args.remaining[unsafe]));
   }
-  std::string argumentText = Utf8FromWide(args.text);
-  std::string commandLine = SubstituteKitArguments(settings.commandLine, argumentText);
-  std::string winCmdLine = SubstituteKitArguments(settings.winCmdLine, argumentText);
+  std::string commandLine = SubstituteKitArguments(settings.commandLine, args.text);
+  std::string winCmdLine = SubstituteKitArguments(settings.winCmdLine, args.text);
 
   workDir = MakeWorkingDirectory(tempPath, static_cast<long long>(std::time(nullptr)));
   if (workDir.empty()) {
@@ -123,9 +123,12 @@ int RunKit(HINSTANCE instance, const char* moduleBaseName) {
     return kStepFailedStatus;
   }
 
-  BasicKitArguments<wchar_t> args;
+  // The wide command line keeps every character; as UTF-8 it splits by the same rules, and
+  // from here on it is the process's command line for run mode.
+  KitArguments args;
   {
-    BasicCommandLineCursor<wchar_t> cursor;
+    std::string commandLine = Utf8FromWide(GetCommandLineW());
+    BasicCommandLineCursor<char> cursor(commandLine.c_str());
     args = TakeKitArguments(cursor);
   }
   runner.logPath = InstallLogPath(startDir, args);

@@ -20,13 +20,9 @@ std::wstring FullPath(const std::wstring& path) {
   return std::wstring();
 }
 
-// The extended form when the path needs it and has one; empty when the 8-bit call is to be used.
-std::wstring WideFormIfLong(const std::string& path) {
-  if (IsPlainLengthPath(path)) return std::wstring();
-  DWORD error = GetLastError();
-  std::wstring wide = ExtendedPath(path);
-  if (wide.empty()) SetLastError(error);
-  return wide;
+// The wide form of an ANSI path to give the wide file functions.
+std::wstring Callable(const std::string& path) {
+  return CallablePath(client_platform::AnsiToWide(path));
 }
 
 }  // namespace
@@ -58,28 +54,19 @@ std::wstring ExtendedPath(const std::string& path) {
 }
 
 FILE* OpenFileAnyLength(const std::string& path, const char* mode) {
-  std::wstring wide = WideFormIfLong(path);
-  if (wide.empty()) return std::fopen(path.c_str(), mode);
   std::wstring wideMode(mode, mode + std::char_traits<char>::length(mode));
-  return _wfopen(wide.c_str(), wideMode.c_str());
+  return _wfopen(Callable(path).c_str(), wideMode.c_str());
 }
 
 HANDLE CreateFileAnyLength(const std::string& path, DWORD access, DWORD share, DWORD disposition,
                            DWORD flags) {
-  std::wstring wide = WideFormIfLong(path);
-  if (wide.empty()) {
-    return CreateFileA(path.c_str(), access, share, nullptr, disposition, flags, nullptr);
-  }
-  return CreateFileW(wide.c_str(), access, share, nullptr, disposition, flags, nullptr);
+  return CreateFileW(Callable(path).c_str(), access, share, nullptr, disposition, flags, nullptr);
 }
 
 DWORD FileAttributesAnyLength(const std::string& path) {
-  std::wstring wide = WideFormIfLong(path);
-  return wide.empty() ? GetFileAttributesA(path.c_str()) : GetFileAttributesW(wide.c_str());
+  return GetFileAttributesW(Callable(path).c_str());
 }
 
 BOOL FileAttributesExAnyLength(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& data) {
-  std::wstring wide = WideFormIfLong(path);
-  if (wide.empty()) return GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
-  return GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data);
+  return GetFileAttributesExW(Callable(path).c_str(), GetFileExInfoStandard, &data);
 }

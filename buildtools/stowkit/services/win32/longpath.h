@@ -1,6 +1,5 @@
-// Files named by ANSI paths of any length. The 8-bit file functions stop at 260 characters, so a
-// longer path goes to the wide functions in its extended-length form; a shorter one keeps the
-// 8-bit call it always had.
+// Files named by paths of any length. The file functions stop at 260 characters unless a path
+// is given to the wide functions in its extended-length form.
 #pragma once
 
 #include <windows.h>
@@ -20,9 +19,8 @@ bool IsPlainLengthPath(const std::string& path);
 // converted through the ANSI code page. Empty when the path has no such form.
 std::wstring ExtendedPath(const std::string& path);
 
-// fopen, CreateFileA, GetFileAttributesA and GetFileAttributesExA for a path of any length. A long
-// path without an extended form goes to the 8-bit function unchanged, which then gives the
-// error it always gave.
+// fopen, CreateFile, GetFileAttributes and GetFileAttributesEx for an ANSI path of any length,
+// through the wide functions (see CallablePath).
 FILE* OpenFileAnyLength(const std::string& path, const char* mode);
 HANDLE CreateFileAnyLength(const std::string& path, DWORD access, DWORD share, DWORD disposition,
                            DWORD flags);
