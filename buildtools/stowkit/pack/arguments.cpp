@@ -54,7 +54,8 @@ bool SameLetters(const std::string& a, const char* b) {
 // A whole decimal number in 1..max; false otherwise.
 bool ReadCount(const std::string& text, unsigned max, unsigned& value) {
   if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return false;
-  unsigned long n = std::stoul(text);
+  unsigned long n = 0;
+  for (char c : text) n = n * 10 + static_cast<unsigned>(c - '0');
   if (n < 1 || n > max) return false;
   value = static_cast<unsigned>(n);
   return true;

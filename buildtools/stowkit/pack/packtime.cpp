@@ -14,8 +14,11 @@ EpochSetting ReadSourceDateEpoch(const char* value, int64_t& seconds, std::strin
   if (value == nullptr) return EpochSetting::kUnset;
   std::string text(value);
   bool digits = !text.empty() && text.size() <= 12;
-  for (char c : text) digits = digits && c >= '0' && c <= '9';
-  seconds = digits ? std::stoll(text) : -1;
+  seconds = 0;
+  for (char c : text) {
+    digits = digits && c >= '0' && c <= '9';
+    if (digits) seconds = seconds * 10 + (c - '0');
+  }
   if (!digits || seconds > kLastSecond) {
     reason = FormatToString("SOURCE_DATE_EPOCH '%s' is not a number of seconds since 1970 (up to the year 9999)",
                             value);
