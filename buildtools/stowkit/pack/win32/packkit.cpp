@@ -14,6 +14,7 @@
 #include "formatstring.h"
 #include "platform.h"
 #include "pack/arguments.h"
+#include "pack/gzipmember.h"
 #include "pack/kitinputs.h"
 #include "pack/win32/packwin32.h"
 #include "services/kitformat.h"
@@ -50,25 +51,23 @@ void ShowUsage(BasicCommandLineCursor<char>& cursor) {
   }
 }
 
-// Streams the input into the gzip stream and closes both. A read error or a failed write ends
-// the process: the update is then never committed and the output stays a plain copy.
-void CompressToGzip(UniqueStdioFile& input, UniqueGzFile& output) {
+// Streams the input into one gzip member in output and closes both. A read error or a failed
+// write ends the run: the update is then never committed and the output stays a plain copy.
+void CompressToGzip(UniqueStdioFile& input, UniqueStdioFile& output) {
   static unsigned char buffer[kGzipBlock];
   std::setvbuf(input.get(), nullptr, _IOFBF, kStreamBuffer);
-  gzbuffer(output.get(), kStreamBuffer);
+  std::setvbuf(output.get(), nullptr, _IOFBF, kStreamBuffer);
+  GzipEncoder encoder([&](const uint8_t* data, size_t size) {
+    return std::fwrite(data, 1, size, output.get()) == size;
+  });
   for (;;) {
     size_t read = std::fread(buffer, 1, sizeof buffer, input.get());
     if (std::ferror(input.get())) FatalError(FormatToString("fread: %s\n", std::strerror(errno)));
-    if (read == 0) {
-      input.reset();
-      if (!output.reset()) FatalError("failed gzclose");
-      return;
-    }
-    if (gzwrite(output.get(), buffer, static_cast<unsigned>(read)) != static_cast<int>(read)) {
-      int code = 0;
-      FatalError(gzerror(output.get(), &code));
-    }
+    if (read == 0) break;
+    if (!encoder.Write(buffer, read)) FatalError(encoder.error());
   }
+  input.reset();
+  if (!encoder.Finish() || !output.reset()) FatalError("failed gzclose");
 }
 
 // The whole of one member file, in a buffer kept from one member to the next. A fresh buffer
@@ -165,7 +164,7 @@ bool KitWriter::CompressFile(const std::string& source) {
     Append("\n--- open failure on '%s' \n %s", source);
     return false;
   }
-  UniqueGzFile gz(gzopen_w(CallablePath(temp.path()).c_str(), "wb6 "));
+  UniqueStdioFile gz(_wfopen(CallablePath(temp.path()).c_str(), L"wb"));
   if (!gz) {
     errorText_ += FormatToString("can't gzopen '%s'", temp.DisplayName().c_str());
     return false;
@@ -204,9 +203,9 @@ bool KitWriter::StoreControlFile(const std::u16string& text, bool compress,
     Append("\n--- open failure on '%s' \n %s", plain.DisplayName());
     return false;
   }
-  // The packed name is held by its empty file since it was claimed; gzopen truncates it.
+  // The packed name is held by its empty file since it was claimed; opening it truncates it.
   // Removing it first would let another packer take the name in between.
-  UniqueGzFile gz(gzopen_w(CallablePath(packed.path()).c_str(), "wb6 "));
+  UniqueStdioFile gz(_wfopen(CallablePath(packed.path()).c_str(), L"wb"));
   if (!gz) {
     errorText_ += FormatToString("can't gzopen '%s'", packed.DisplayName().c_str());
     return false;

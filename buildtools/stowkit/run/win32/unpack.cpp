@@ -13,6 +13,7 @@
 #include "run/targetnames.h"
 #include "run/win32/report.h"
 #include "services/fatalend.h"
+#include "services/gunzip.h"
 #include "services/kitformat.h"
 #include "services/win32/codepage.h"
 #include "services/win32/handles.h"
@@ -83,44 +84,34 @@ struct GunzipOutcome {
   std::string reason;
 };
 
-// zlib's reason for a failed stream, without the file name it puts in front.
-GunzipOutcome Damaged(gzFile in) {
-  int code = 0;
-  const char* text = gzerror(in, &code);
-  std::string reason = text ? text : "";
-  size_t cut = reason.rfind(": ");
-  if (cut != std::string::npos) reason.erase(0, cut + 2);
-  return {GunzipOutcome::kDamaged, reason.empty() ? "damaged stream" : reason};
-}
-
-// Copies the gzip stream (or plain data, which zlib passes through) to out in blocks and closes
-// both. A stream that ends early or fails its checks is damaged; so is one whose close reports
-// an error, since gzclose completes the integrity checks.
-GunzipOutcome GunzipToFile(UniqueGzFile& in, UniqueStdioFile& out) {
-  static std::vector<unsigned char> block(kitformat::kGzipBlock);
-  gzbuffer(in.get(), kitformat::kStreamBuffer);
+// Decompresses the stored copy in (or copies it, when it is no gzip data) to out and closes
+// both. Data that ends early or fails its checks is damaged, in zlib's words.
+GunzipOutcome GunzipToFile(UniqueStdioFile& in, UniqueStdioFile& out) {
+  static std::vector<unsigned char> block(kitformat::kStreamBuffer);
   std::setvbuf(out.get(), nullptr, _IOFBF, kitformat::kStreamBuffer);
-  for (;;) {
-    int got = gzread(in.get(), block.data(), kitformat::kGzipBlock);
-    if (got < 0) return Damaged(in.get());
-    if (got == 0) {
-      // A stream cut short reads to its end without an error of the read itself.
-      int code = Z_OK;
-      gzerror(in.get(), &code);
-      if (code != Z_OK) return Damaged(in.get());
-      break;
-    }
+  std::string writeFailure;
+  GunzipFilter filter([&](const uint8_t* data, size_t size) {
     SetLastError(ERROR_SUCCESS);
     errno = 0;
-    if (std::fwrite(block.data(), 1, static_cast<size_t>(got), out.get()) !=
-        static_cast<size_t>(got)) {
-      return {GunzipOutcome::kWriteFailed, WriteFailureReason(errno)};
-    }
+    if (std::fwrite(data, 1, size, out.get()) == size) return true;
+    writeFailure = WriteFailureReason(errno);
+    return false;
+  });
+  auto failed = [&]() {
+    if (filter.sinkFailed()) return GunzipOutcome{GunzipOutcome::kWriteFailed, writeFailure};
+    return GunzipOutcome{GunzipOutcome::kDamaged, filter.error()};
+  };
+  for (;;) {
+    size_t got = std::fread(block.data(), 1, block.size(), in.get());
+    if (std::ferror(in.get())) return {GunzipOutcome::kDamaged, "read error"};
+    if (got == 0) break;
+    if (!filter.Feed(block.data(), got)) return failed();
   }
+  if (!filter.Finish()) return failed();
+  in.reset();
   SetLastError(ERROR_SUCCESS);
   errno = 0;
   if (!out.reset()) return {GunzipOutcome::kWriteFailed, WriteFailureReason(errno)};
-  if (!in.reset()) return {GunzipOutcome::kDamaged, "damaged stream"};
   return {};
 }
 
@@ -173,7 +164,7 @@ bool ReadControlFile(std::string& text) {
   TempFile plainCopy = ClaimTempFile();
   // A copy that could not be written completely would read back as a shorter control file.
   bool written = WriteBytesToFile(storedCopy.path(), stored, static_cast<size_t>(size));
-  UniqueGzFile in(written ? gzopen_w(CallablePath(storedCopy.path()).c_str(), "rb") : nullptr);
+  UniqueStdioFile in(written ? OpenWide(storedCopy.path(), L"rb") : nullptr);
   if (!in) {
     ShowRunnerMessage(FormatToString("failed to open temporary kit.info ('%s') for decompression",
                                      Utf8FromWide(storedCopy.path()).c_str()));
@@ -232,7 +223,7 @@ void ExtractMember(const Member& member, const std::wstring& workDir) {
     return;
   }
 
-  // zlib reads files, so the stored bytes go through a temporary copy.
+  // The stored bytes go through a temporary copy, which the log names.
   TempFile copy = ClaimTempFile();
   UniqueStdioFile file(OpenWide(copy.path(), L"wb"));
   if (!file) {
@@ -250,7 +241,7 @@ void ExtractMember(const Member& member, const std::wstring& workDir) {
   }
   LogLine(CreatedFileLine(Utf8FromWide(copy.path()), static_cast<size_t>(size)));
 
-  UniqueGzFile in(gzopen_w(CallablePath(copy.path()).c_str(), "rb"));
+  UniqueStdioFile in(OpenWide(copy.path(), L"rb"));
   if (!in) {
     ShowRunnerMessage("failed to open temporary file for decompression");
     return;

@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <utility>
 
-#include <zlib.h>
 
 template <class T, class Traits>
 class UniqueResource {
@@ -54,16 +53,11 @@ struct StdioTraits {  // fopen
   static FILE* Invalid() { return nullptr; }
   static bool Close(FILE* f) { return fclose(f) == 0; }
 };
-struct GzTraits {  // gzopen; closing reports the stream's final integrity
-  static gzFile Invalid() { return nullptr; }
-  static bool Close(gzFile f) { return gzclose(f) == Z_OK; }
-};
 
 using UniqueHandle = UniqueResource<HANDLE, HandleTraits>;
 using UniqueFileHandle = UniqueResource<HANDLE, FileHandleTraits>;
 using UniqueFindHandle = UniqueResource<HANDLE, FindHandleTraits>;
 using UniqueStdioFile = UniqueResource<FILE*, StdioTraits>;
-using UniqueGzFile = UniqueResource<gzFile, GzTraits>;
 
 // Process information from CreateProcess: both handles closed together.
 struct UniqueProcess {
