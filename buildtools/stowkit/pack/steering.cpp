@@ -1,6 +1,6 @@
 #include "pack/steering.h"
 
-#include <set>
+#include <algorithm>
 
 #include "formatstring.h"
 #include "pack/numbers.h"
@@ -36,13 +36,15 @@ void CheckWhatTheKitReads(const std::u16string& controlText, std::string& errorT
     }
   }
   const std::string filesPrefix = UpperAscii(kitformat::kFilesSection) + "\\";
-  std::set<std::string> seen;
+  std::vector<std::string> seen;
   for (const std::string& entry : profile.Entries()) {
     if (UpperAscii(entry.substr(0, filesPrefix.size())) != filesPrefix) continue;
     size_t eq = entry.find('=', filesPrefix.size());
     std::string key = entry.substr(filesPrefix.size(), eq - filesPrefix.size());
     // The first entry of a key is the one a kit reads.
-    if (!IsMemberKey(key) || !seen.insert(UpperAscii(key)).second) continue;
+    std::string upper = UpperAscii(key);
+    if (!IsMemberKey(key) || std::find(seen.begin(), seen.end(), upper) != seen.end()) continue;
+    seen.push_back(upper);
     if (Utf16Length(entry.substr(eq + 1)) > kitformat::kMemberValueLimit) {
       errorText += FormatToString("\n-- [FILES] value of %s is longer than the %u characters a kit reads",
                                   key.c_str(), kitformat::kMemberValueLimit);

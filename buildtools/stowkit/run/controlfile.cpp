@@ -52,20 +52,19 @@ KitSettings ReadKitSettings(const MemoryProfile& profile, const std::string& mod
   return settings;
 }
 
-void ForEachMember(const MemoryProfile& profile, const std::function<void(const Member&)>& visit) {
-  int misses = 0;
-  for (int number = 1;; ++number) {
-    Member member;
-    member.number = number;
-    member.key = FormatToString("F%d", number);
+bool MemberScan::Next(Member& member) {
+  for (;;) {
+    member = Member();
+    member.number = ++number_;
+    member.key = FormatToString("F%d", member.number);
     std::string value;
-    Value(profile, kitformat::kFilesSection, member.key.c_str(), value);
+    Value(profile_, kitformat::kFilesSection, member.key.c_str(), value);
     member.tooLong = Utf16Length(value) > kitformat::kMemberValueLimit;
-    if ((value.empty() || member.tooLong) && ++misses > kitformat::kMemberMissLimit) return;
+    if ((value.empty() || member.tooLong) && ++misses_ > kitformat::kMemberMissLimit) return false;
     std::vector<std::string> fields = SplitText(",", value);
     if (fields.size() < 2) continue;
     member.target = TrimBlanks(fields[0]);
-    visit(member);
+    return true;
   }
 }
 

@@ -36,9 +36,25 @@ struct Member {
   bool tooLong = false;  // the value is longer than 518 characters: the member is not unpacked
 };
 
-// Visits the [FILES] entries F1, F2, ... in number order until more than 100 numbers had no
-// entry (an over-long value counts as one); values with fewer than two fields are passed over.
-void ForEachMember(const MemoryProfile& profile, const std::function<void(const Member&)>& visit);
+// The [FILES] entries F1, F2, ... in number order until more than 100 numbers had no entry (an
+// over-long value counts as one); values with fewer than two fields are passed over.
+class MemberScan {
+ public:
+  explicit MemberScan(const MemoryProfile& profile) : profile_(profile) {}
+  // The next member; false when the scan has ended.
+  bool Next(Member& member);
+
+ private:
+  const MemoryProfile& profile_;
+  int number_ = 0;
+  int misses_ = 0;
+};
+
+template <class Visit>
+void ForEachMember(const MemoryProfile& profile, Visit visit) {
+  MemberScan scan(profile);
+  for (Member member; scan.Next(member);) visit(member);
+}
 
 // "Failure: kit file entry <key> is longer than 518 characters"
 std::string OverlongMemberMessage(const Member& member);

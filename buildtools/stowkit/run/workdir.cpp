@@ -32,18 +32,8 @@ ByteVector NtAuthoritySid(std::initializer_list<uint32_t> subAuthorities) {
 
 }  // namespace
 
-std::string CreateWorkingDirectory(const std::string& tempPath, long long seconds, int tries,
-                                   const std::function<CreateOutcome(const std::string&)>& create) {
-  for (int k = 0; k < tries; ++k) {
-    std::string path =
-        AppendPath(tempPath, FormatToString("emc_%d", static_cast<int>(seconds + k)));
-    switch (create(path)) {
-      case CreateOutcome::kCreated: return path;
-      case CreateOutcome::kExists: break;
-      case CreateOutcome::kFailed: return std::string();
-    }
-  }
-  return std::string();
+std::string WorkingDirectoryName(const std::string& tempPath, long long seconds) {
+  return AppendPath(tempPath, FormatToString("emc_%d", static_cast<int>(seconds)));
 }
 
 ByteVector LocalSystemSid() { return NtAuthoritySid({18}); }

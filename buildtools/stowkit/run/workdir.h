@@ -3,19 +3,32 @@
 // or another file into it while the kit runs.
 #pragma once
 
-#include <functional>
 #include <string>
 
 #include "services/bytewriter.h"
 
 namespace run {
 
+// tempPath joined with "emc_<seconds>".
+std::string WorkingDirectoryName(const std::string& tempPath, long long seconds);
+
 // The working directory: "emc_<seconds>" below tempPath, made by create. A name that exists
 // already is passed over for the next second's (up to tries names), so a run never uses a
 // directory it did not create. Empty when none could be created.
 enum class CreateOutcome { kCreated, kExists, kFailed };
+template <class Create>
 std::string CreateWorkingDirectory(const std::string& tempPath, long long seconds, int tries,
-                                   const std::function<CreateOutcome(const std::string&)>& create);
+                                   Create create) {
+  for (int k = 0; k < tries; ++k) {
+    std::string path = WorkingDirectoryName(tempPath, seconds + k);
+    switch (create(path)) {
+      case CreateOutcome::kCreated: return path;
+      case CreateOutcome::kExists: break;
+      case CreateOutcome::kFailed: return std::string();
+    }
+  }
+  return std::string();
+}
 
 // A self-relative security descriptor with a protected access list: full control, inherited
 // by every file and folder below, for SYSTEM and the Administrators group, and for userSid (a

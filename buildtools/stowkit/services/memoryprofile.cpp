@@ -6,9 +6,7 @@
 namespace {
 
 constexpr size_t kEntryStep = 64;
-constexpr int kIntBuffer = 64;
-
-MemoryProfile::LeadByteTest g_leadByteTest = nullptr;
+constexpr size_t kIntBuffer = 64;
 
 bool IsLineBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -23,17 +21,13 @@ std::string TrimLine(const char* text, size_t length) {
 unsigned char FoldAscii(unsigned char c) { return (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c; }
 
 // Compares the first prefix.size() bytes of entry with prefix, ASCII letters without regard
-// to case; the trail byte of a double-byte character must be equal.
+// to case. Run mode reads the control file as UTF-8, where no byte of a multi-byte character
+// is an ASCII letter.
 bool StartsWithNoCase(const std::string& entry, const std::string& prefix) {
   if (entry.size() < prefix.size()) return false;
   for (size_t i = 0; i < prefix.size(); ++i) {
     unsigned char a = static_cast<unsigned char>(entry[i]);
     unsigned char b = static_cast<unsigned char>(prefix[i]);
-    if (g_leadByteTest && g_leadByteTest(a)) {
-      if (a != b) return false;
-      if (++i < prefix.size() && entry[i] != prefix[i]) return false;
-      continue;
-    }
     if (FoldAscii(a) != FoldAscii(b)) return false;
   }
   return true;
@@ -70,8 +64,6 @@ void LineCollector::AddEntry(std::string entry) {
   if (entries_.size() == entries_.capacity()) entries_.reserve(entries_.size() + kEntryStep);
   entries_.push_back(std::move(entry));
 }
-
-void MemoryProfile::SetLeadByteTest(LeadByteTest test) { g_leadByteTest = test; }
 
 void MemoryProfile::HandleLine(const char* line, size_t length) {
   std::string text = TrimLine(line, length);
@@ -124,9 +116,13 @@ int MemoryProfile::GetString(const char* section, const char* key, const char* d
 }
 
 int MemoryProfile::GetInt(const char* section, const char* key, int defaultValue) const {
-  char buffer[kIntBuffer];
-  int got = GetString(section, key, nullptr, buffer, kIntBuffer);
-  if (got <= 0 || buffer[0] == 0) return defaultValue;
+  // The value as a 64-character buffer holds it: longer ones read as absent, one of exactly 64
+  // characters loses its last.
+  std::string value;
+  if (!GetValue(section, key, value) || value.size() > kIntBuffer) return defaultValue;
+  if (value.size() == kIntBuffer) value.pop_back();
+  if (value.empty()) return defaultValue;
+  const char* buffer = value.c_str();
   // The trailing " %c" converts a second item, and so fails the form, when anything but
   // blanks follows the number.
   unsigned hex = 0;

@@ -71,10 +71,6 @@ class MemoryProfile : public LineCollector {
   void SetTrimValues(bool on) { trimValues_ = on; }
   void* Instance() const { return instance_; }
 
-  // Tells which bytes start a double-byte character in the active code page, so that the
-  // case-insensitive compare never folds a trail byte. Null: every byte stands alone.
-  using LeadByteTest = bool (*)(unsigned char);
-  static void SetLeadByteTest(LeadByteTest test);
 
  private:
   // The value of the first matching entry, or null.

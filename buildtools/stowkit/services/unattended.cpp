@@ -2,8 +2,7 @@
 
 #include <cstring>
 
-Unattended DecideUnattended(const char* variable,
-                            const std::function<bool(bool& visible)>& queryVisible) {
+Unattended DecideUnattended(const char* variable, bool (*queryVisible)(bool& visible)) {
   if (variable && std::strcmp(variable, "1") == 0) return Unattended::kEnvironment;
   bool visible = true;
   if (!queryVisible(visible)) return Unattended::kWindowStationUnknown;

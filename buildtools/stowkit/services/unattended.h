@@ -2,8 +2,6 @@
 // press OK, and a message box would wait for ever. Such a run logs what a box would have said.
 #pragma once
 
-#include <functional>
-
 enum class Unattended {
   kNo,
   kInvisibleWindowStation,  // services and SYSTEM-context deployments
@@ -14,8 +12,7 @@ enum class Unattended {
 // Decides from the variable STOWKIT_UNATTENDED (null when unset; only "1" counts) and the
 // visibility of the process's window station, asked through queryVisible (false when the
 // flags cannot be read).
-Unattended DecideUnattended(const char* variable,
-                            const std::function<bool(bool& visible)>& queryVisible);
+Unattended DecideUnattended(const char* variable, bool (*queryVisible)(bool& visible));
 
 // Why, as the install log says it ("window station not visible", "STOWKIT_UNATTENDED=1").
 const char* UnattendedReason(Unattended mode);

@@ -95,12 +95,10 @@ void TraceAtExit() {
   g_outputWide = nullptr;
 }
 
+// The start-up sink of a width is made when that width first asks for it, so that a program
+// carries the sinks of the width it uses only.
 struct TraceStartup {
-  TraceStartup() {
-    if (!g_sinkNarrow) g_sinkNarrow = new BasicNullTraceSink<char>();
-    if (!g_sinkWide) g_sinkWide = new BasicNullTraceSink<wchar_t>();
-    std::atexit(TraceAtExit);
-  }
+  TraceStartup() { std::atexit(TraceAtExit); }
 } g_traceStartup;
 
 // "HH:MM:SS.mmm : 0A1C : " for the current time and thread.
@@ -384,7 +382,9 @@ BasicTraceScope<Ch>::~BasicTraceScope() {
 
 template <class Ch>
 BasicTraceSink<Ch>* CurrentTraceSink() {
-  return SinkSlot(Ch());
+  BasicTraceSink<Ch>*& slot = SinkSlot(Ch());
+  if (!slot && !g_exitDone) slot = new BasicNullTraceSink<Ch>();
+  return slot;
 }
 
 template <class Ch>
@@ -397,12 +397,12 @@ void SetTraceSink(BasicTraceSink<Ch>* sink) {
 
 template <class Ch>
 void EnableTraceEcho() {
-  if (BasicTraceSink<Ch>* sink = SinkSlot(Ch())) sink->SetEcho(true);
+  if (BasicTraceSink<Ch>* sink = CurrentTraceSink<Ch>()) sink->SetEcho(true);
 }
 
 template <class Ch>
 void DisableTraceEcho() {
-  if (BasicTraceSink<Ch>* sink = SinkSlot(Ch())) sink->SetEcho(false);
+  if (BasicTraceSink<Ch>* sink = CurrentTraceSink<Ch>()) sink->SetEcho(false);
 }
 
 template <class Ch>

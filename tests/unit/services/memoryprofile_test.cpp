@@ -117,16 +117,6 @@ TEST(MemoryProfile, ValuesKeepTheirBlanksUnlessTrimmed) {
   EXPECT_EQ("v", Get(*Profile("[sec]\nk=  v  \n", true), "sec", "k"));
 }
 
-TEST(MemoryProfile, DoubleByteTrailBytesAreNotFolded) {
-  // 0x81 leads a double-byte character; its trail byte 'a' must not match 'A'.
-  MemoryProfile::SetLeadByteTest([](unsigned char c) { return c == 0x81; });
-  auto profile = Profile("[sec]\n\x81" "a=lower\n");
-  EXPECT_EQ("", Get(*profile, "sec", "\x81" "A"));
-  EXPECT_EQ("lower", Get(*profile, "SEC", "\x81" "a"));
-  MemoryProfile::SetLeadByteTest(nullptr);
-  EXPECT_EQ("lower", Get(*profile, "sec", "\x81" "A"));
-}
-
 TEST(MemoryProfile, GetStringReportsTruncationLikeABoundedPrint) {
   auto profile = Profile("[sec]\nk=abcd\n");
   struct Case {

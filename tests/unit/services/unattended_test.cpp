@@ -5,8 +5,16 @@
 
 #include <string>
 
+namespace {
+enum Station { kVisible, kInvisible, kUnreadable };
+Station g_station = kVisible;
+bool Query(bool& visible) {
+  visible = g_station == kVisible;
+  return g_station != kUnreadable;
+}
+}  // namespace
+
 TEST(Unattended, VariableFirstThenTheWindowStation) {
-  enum Station { kVisible, kInvisible, kUnreadable };
   struct Case {
     const char* variable;
     Station station;
@@ -23,11 +31,8 @@ TEST(Unattended, VariableFirstThenTheWindowStation) {
       {"1 ", kInvisible, Unattended::kInvisibleWindowStation},
   };
   for (const Case& c : cases) {
-    auto query = [&](bool& visible) {
-      visible = c.station == kVisible;
-      return c.station != kUnreadable;
-    };
-    EXPECT_EQ(static_cast<int>(c.expected), static_cast<int>(DecideUnattended(c.variable, query)))
+    g_station = c.station;
+    EXPECT_EQ(static_cast<int>(c.expected), static_cast<int>(DecideUnattended(c.variable, Query)))
         << (c.variable ? c.variable : "(unset)") << " " << c.station;
   }
   EXPECT_STREQ("window station not visible", UnattendedReason(Unattended::kInvisibleWindowStation));
