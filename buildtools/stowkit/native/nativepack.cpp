@@ -10,6 +10,7 @@
 #include "pack/arguments.h"
 #include "pack/gzipmember.h"
 #include "pack/icon.h"
+#include "pack/kitinputs.h"
 #include "pack/kitlimit.h"
 #include "pack/kitwriter.h"
 #include "pack/packtime.h"
@@ -145,17 +146,12 @@ bool OutputIsNoInput(NativeServices& os, const std::string& outputPath, const pa
                      const std::string& stubPath, std::string& errorText) {
   FileIdentity output;
   if (!os.Identity(outputPath, output)) return true;
-  std::vector<std::string> inputs = {steering.steeringPath, stubPath};
-  if (!steering.iconPath.empty()) inputs.push_back(steering.iconPath);
-  for (const auto& member : steering.members) inputs.push_back(member.second.sourcePath);
-  for (const std::string& input : inputs) {
-    FileIdentity id;
-    if (os.Identity(input, id) && id == output) {
-      errorText = FormatToString("\n-- output file '%s' is also an input of this kit", outputPath.c_str());
-      return false;
-    }
-  }
-  return true;
+  errorText = pack::CheckOutputIsNoInput(outputPath, pack::KitInputs(steering, stubPath),
+                                         [&](const std::string&, const std::string& input) {
+                                           FileIdentity id;
+                                           return os.Identity(input, id) && id == output;
+                                         });
+  return errorText.empty();
 }
 
 // The version block, with the time of SOURCE_DATE_EPOCH when that is set.
