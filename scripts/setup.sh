@@ -66,10 +66,12 @@ if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
       $SUDO tee "$binfmt/register" >/dev/null
   fi
   if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    # Everything else can still be built and tested; the test run says so when it reaches the
+    # 32-bit programs, and counts that as a failure.
     echo "setup: 32-bit programs cannot run here, not even under qemu-i386-static" >&2
-    exit 1
+  else
+    echo "setup: 32-bit programs run under qemu-i386-static (this kernel does not run them)"
   fi
-  echo "setup: 32-bit programs run under qemu-i386-static (this kernel does not run them)"
 fi
 
 # mingw's default g++ may be the win32-threads flavour; we need none of std::thread,
