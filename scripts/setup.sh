@@ -50,7 +50,7 @@ if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
     $SUDO apt-get install -y -qq --no-install-recommends qemu-user-static >/dev/null
   fi
   binfmt=/proc/sys/fs/binfmt_misc
-  [ -e "$binfmt/register" ] || $SUDO mount -t binfmt_misc binfmt_misc "$binfmt"
+  [ -e "$binfmt/register" ] || $SUDO mount -t binfmt_misc binfmt_misc "$binfmt" || true
   # Wine reserves the address space above 2 GB at start; with qemu's default (the whole 4 GB
   # for the guest) each start then spends about a minute searching qemu's page map, with the
   # guest limited to 2 GB (what a 32-bit Windows program gets anyway) it takes a second.
@@ -63,7 +63,7 @@ if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
   if [ ! -e "$binfmt/stowkit-i386" ]; then
     # 32-bit little-endian ELF executables and shared objects of the i386 machine.
     printf '%s' ':stowkit-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$runner"':' |
-      $SUDO tee "$binfmt/register" >/dev/null
+      $SUDO tee "$binfmt/register" >/dev/null || true
   fi
   if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
     # Everything else can still be built and tested; the test run says so when it reaches the
