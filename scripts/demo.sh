@@ -2,10 +2,11 @@
 # The whole road of a kit in one command, for both architectures:
 #   1. installs what is missing and builds stowkit (the native packer) and the i686 and x86_64
 #      programs;
-#   2. packs the sample kit of examples/ twice with stowkit, natively: onto the i686 stub (the
-#      kit for every Windows) and onto the x86_64 stub, each kit carrying its own build's secpick;
-#   3. runs each kit headless under Wine (own temporary prefix) with a language and a target
-#      directory, as a user would start it;
+#   2. packs the sample kit of examples/ for each architecture twice: with that build's own
+#      packer, stowkitwin -create, under Wine (the i686 one under 32-bit Wine), and with stowkit,
+#      natively, onto that build's stub; each kit carries its own build's secpick;
+#   3. runs each of the four kits headless under Wine (own temporary prefix) with a language and
+#      a target directory, as a user would start it;
 #   4. prints for each the install log, the kit's exit status, the installed files and the
 #      licence text that secpick picked, and shows that the kit's working directory is gone.
 # Usage: bash scripts/demo.sh [LANGUAGE]      (English, French, German; others get [Default])
@@ -35,29 +36,45 @@ echo
 echo "== preparing a Wine prefix (a minute the first time)"
 WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
 
-# Packs the sample kit with stowkit onto one build's stub and runs it; prints what the kit did.
+# Packs the sample kit for one build and runs it; prints what the kit did.
 #   $1 architecture   $2 what it is for   $3 build tree   $4 Wine loader for it   $5 kit file name
+#   $6 packer: stowkitwin (the build's own, under Wine) or stowkit (native, onto the build's stub)
 demo_kit() {
-  local label=$1 purpose=$2 tree=$3 wine=$4 name=$5
+  local label=$1 purpose=$2 tree=$3 wine=$4 name=$5 packer=$6
   local kit=$demo/$name work=$demo/${name%.exe} status
   local target=$work/installed
-  local pack_args=("-create:$kit" "$root/examples/sample-kit.ini"
-                   "-stub:$tree/buildtools/stowkit/stowkitwin.exe"
-                   -define "SRC=$root/examples" -define "TOOLS=$tree/src/client/secpick"
-                   -verinfo version=1.0.0 -verinfo "pname=Lark Notes"
-                   -verinfo "application=Lark Notes sample kit")
+  local common=(-verinfo version=1.0.0 -verinfo "pname=Lark Notes"
+                -verinfo "application=Lark Notes sample kit")
   mkdir -p "$work"
 
   echo
-  echo "==== the $label kit ($purpose)"
+  echo "==== the $label kit packed by $packer ($purpose)"
   echo
-  echo "== packing examples/ with stowkit onto the $label stub"
-  echo "   stowkit $(show "${pack_args[@]}")"
   status=0
-  "$stowkit" "${pack_args[@]}" </dev/null >"$work/pack.out" 2>&1 || status=$?
+  if [ "$packer" = stowkit ]; then
+    local pack_args=("-create:$kit" "$root/examples/sample-kit.ini"
+                     "-stub:$tree/buildtools/stowkit/stowkitwin.exe"
+                     -define "SRC=$root/examples" -define "TOOLS=$tree/src/client/secpick" "${common[@]}")
+    echo "== packing examples/ with stowkit onto the $label stub"
+    echo "   stowkit $(show "${pack_args[@]}")"
+    "$stowkit" "${pack_args[@]}" </dev/null >"$work/pack.out" 2>&1 || status=$?
+  else
+    local pack_args=("-create:$(winpath "$kit")" "$(winpath "$root/examples/sample-kit.ini")"
+                     -define "SRC=$(winpath "$root/examples")"
+                     -define "TOOLS=$(winpath "$tree/src/client/secpick")" "${common[@]}" -quiet)
+    echo "== packing examples/ with the $label stowkitwin.exe under Wine"
+    echo "   stowkitwin.exe $(show "${pack_args[@]}")"
+    if ! "$wine" --version >/dev/null 2>&1; then
+      echo "   this machine's Wine cannot start $label programs"
+      kit_status+=("$label kit by $packer: not packed here")
+      return
+    fi
+    (cd "$work" && "$wine" "$tree/buildtools/stowkit/stowkitwin.exe" "${pack_args[@]}" \
+       </dev/null >"$work/pack.out" 2>&1) || status=$?
+  fi
   cat "$work/pack.out"
   if [ "$status" -ne 0 ] || [ ! -f "$kit" ]; then
-    echo "demo: packing the $label kit failed with status $status" >&2
+    echo "demo: packing the $label kit with $packer failed with status $status" >&2
     exit 1
   fi
   echo "   kit: $kit ($(stat -c %s "$kit") bytes)"
@@ -66,7 +83,7 @@ demo_kit() {
   echo "== running the kit as a user would: $(show "$name" "$language" "$(winpath "$target")")"
   if ! "$wine" --version >/dev/null 2>&1; then
     echo "   this machine's Wine cannot start $label programs; copy the kit to Windows to run it"
-    kit_status+=("$label kit: packed, not run here, $kit")
+    kit_status+=("$label kit by $packer: packed, not run here, $kit")
     return
   fi
   status=0
@@ -103,13 +120,16 @@ demo_kit() {
   else
     echo "== working directory %TEMP%\\$workdir was removed by the kit"
   fi
-  kit_status+=("$label kit: exit status $status, $kit")
+  kit_status+=("$label kit by $packer: exit status $status, $kit")
 }
 
 kit_status=()
-demo_kit i686 "32-bit Windows, the shipping build" "$STOWKIT_BUILD_ROOT/win32" /usr/lib/wine/wine \
-  lark-notes-kit-i686.exe
-demo_kit x86_64 "64-bit Windows" "$STOWKIT_BUILD_ROOT/win64" /usr/lib/wine/wine64 lark-notes-kit.exe
+i686=("$STOWKIT_BUILD_ROOT/win32" /usr/lib/wine/wine)
+x86_64=("$STOWKIT_BUILD_ROOT/win64" /usr/lib/wine/wine64)
+demo_kit i686 "32-bit Windows, the shipping build" "${i686[@]}" lark-notes-kit-i686.exe stowkitwin
+demo_kit x86_64 "64-bit Windows" "${x86_64[@]}" lark-notes-kit.exe stowkitwin
+demo_kit i686 "32-bit Windows, packed on Linux" "${i686[@]}" lark-notes-kit-i686-native.exe stowkit
+demo_kit x86_64 "64-bit Windows, packed on Linux" "${x86_64[@]}" lark-notes-kit-native.exe stowkit
 
 echo
 echo "== summary"
