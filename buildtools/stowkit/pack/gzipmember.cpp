@@ -1,5 +1,7 @@
 #include "pack/gzipmember.h"
 
+#include "services/kitformat.h"
+
 #include <zlib.h>
 
 #include <cstring>
@@ -34,7 +36,7 @@ GzipEncoder::GzipEncoder(Sink sink) : state_(new State), sink_(std::move(sink)) 
   }
   state_->open = true;
   state_->crc = static_cast<uint32_t>(crc32(0, nullptr, 0));
-  const uint8_t header[10] = {0x1F, 0x8B, 8, 0, 0, 0, 0, 0, 0, kGzipOsByte};
+  const uint8_t header[10] = {kitformat::kGzipMagic0, kitformat::kGzipMagic1, 8, 0, 0, 0, 0, 0, 0, kGzipOsByte};
   if (!sink_(header, sizeof header)) error_ = "write failed";
 }
 

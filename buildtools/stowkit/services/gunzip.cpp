@@ -1,5 +1,7 @@
 #include "services/gunzip.h"
 
+#include "services/kitformat.h"
+
 #include <zlib.h>
 
 #include <cstring>
@@ -8,8 +10,6 @@
 namespace {
 constexpr size_t kOutputBlock = 64 * 1024;
 constexpr int kGzipWindowBits = 15 + 16;  // gzip header and trailer checked by zlib
-constexpr uint8_t kMagic0 = 0x1F;
-constexpr uint8_t kMagic1 = 0x8B;
 }  // namespace
 
 struct GunzipFilter::State {
@@ -87,7 +87,7 @@ bool GunzipFilter::Feed(const uint8_t* data, size_t size) {
       --size;
       continue;
     }
-    bool member = state_->heldByte == kMagic0 && *data == kMagic1;
+    bool member = state_->heldByte == kitformat::kGzipMagic0 && *data == kitformat::kGzipMagic1;
     state_->held = false;
     if (!member) {
       if (mode_ == Mode::kBetween) {  // trailing garbage after a member: ignored
