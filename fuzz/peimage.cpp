@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   ByteVector headers;
   uint64_t newSize = 0;
-  if (PlanCertificateRemoval(source, image, headers, newSize, reason) == CertificateRemoval::kRemoved &&
+  if (PlanHeaderRepair(source, image, headers, newSize, reason) == HeaderRepair::kRewrite &&
       newSize > size) {
     __builtin_trap();
   }

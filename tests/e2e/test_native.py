@@ -271,7 +271,7 @@ class NativeKitsRunTest(unittest.TestCase):
                     self.run_kit(kit)
                     self.run_kit(signed)
 
-    def test_signed_packer_packs_an_unsigned_kit(self):
+    def test_packed_kits_are_unsigned_with_a_true_checksum(self):
         work = h.temp_dir("signed-packer")
         key, cert = signing_key(work)
         packer = os.path.join(work, "stowkitwin.exe")
@@ -294,6 +294,10 @@ class NativeKitsRunTest(unittest.TestCase):
         self.assertTrue(verifies(signed, cert))
         r = h.run(signed, [], cwd=work, timeout=120)
         self.assertEqual(r.exit_code, 0, brief(r))
+        # The resource update keeps the packer's header checksum: a plain packer's kit gets a true one too.
+        r = h.run(h.program("stowkitwin"), ["-create:plain.exe", "kit.ini", "-quiet"], cwd=work)
+        self.assertEqual(r.exit_code, 0, brief(r))
+        self.assertEqual(pefile_warnings(os.path.join(work, "plain.exe")), ([], True))
 
 
 if __name__ == "__main__":

@@ -205,36 +205,40 @@ uint32_t PeChecksum(const uint8_t* data, size_t size, uint32_t checksumOffset) {
 
 namespace pack {
 
-CertificateRemoval PlanCertificateRemoval(ByteSource& file, const PeImage& image, ByteVector& headers,
-                                          uint64_t& newSize, std::string& reason) {
+HeaderRepair PlanHeaderRepair(ByteSource& file, const PeImage& image, ByteVector& headers,
+                              uint64_t& newSize, std::string& reason) {
   PeDirectory table = image.Directory(kDirSecurity);
-  if (table.rva == 0 && table.size == 0) return CertificateRemoval::kNone;
-  // The table's "address" is a file offset. It is cut only where it lies after every
-  // section's data; anywhere else only the directory entry goes.
-  uint64_t sectionsEnd = image.sizeOfHeaders;
-  for (const PeSection& s : image.sections) {
-    if (s.rawSize) sectionsEnd = std::max<uint64_t>(sectionsEnd, uint64_t(s.rawOffset) + s.rawSize);
-  }
+  bool signed_ = table.rva != 0 || table.size != 0;
   newSize = image.fileSize;
-  if (table.rva >= sectionsEnd && table.rva <= image.fileSize) newSize = table.rva;
   headers = image.headers;
-  for (int k = 0; k < 8; ++k) headers[image.DirectoryOffset(kDirSecurity) + k] = 0;
-  for (int k = 0; k < 4; ++k) headers[image.ChecksumOffset() + k] = 0;
+  if (signed_) {
+    // The table's "address" is a file offset. It is cut only where it lies after every
+    // section's data; anywhere else only the directory entry goes.
+    uint64_t sectionsEnd = image.sizeOfHeaders;
+    for (const PeSection& s : image.sections) {
+      if (s.rawSize) sectionsEnd = std::max<uint64_t>(sectionsEnd, uint64_t(s.rawOffset) + s.rawSize);
+    }
+    if (table.rva >= sectionsEnd && table.rva <= image.fileSize) newSize = table.rva;
+    for (int k = 0; k < 8; ++k) headers[image.DirectoryOffset(kDirSecurity) + k] = 0;
+  }
+  const size_t at = image.ChecksumOffset();
+  const uint32_t stored = Get32(headers.data() + at);
+  for (int k = 0; k < 4; ++k) headers[at + k] = 0;
   ChecksumSum sum;
   sum.Add(0, headers.data(), headers.size());
   ByteVector block(static_cast<size_t>(std::min<uint64_t>(1u << 20, newSize)));
-  for (uint64_t at = headers.size(); at < newSize;) {
-    size_t part = static_cast<size_t>(std::min<uint64_t>(block.size(), newSize - at));
-    if (!file.ReadAt(at, block.data(), part)) {
+  for (uint64_t offset = headers.size(); offset < newSize;) {
+    size_t part = static_cast<size_t>(std::min<uint64_t>(block.size(), newSize - offset));
+    if (!file.ReadAt(offset, block.data(), part)) {
       reason = "the image cannot be read back";
-      return CertificateRemoval::kFailed;
+      return HeaderRepair::kFailed;
     }
-    sum.Add(at, block.data(), part);
-    at += part;
+    sum.Add(offset, block.data(), part);
+    offset += part;
   }
   uint32_t checksum = sum.Checksum(newSize);
-  for (int k = 0; k < 4; ++k) headers[image.ChecksumOffset() + k] = static_cast<uint8_t>(checksum >> (8 * k));
-  return CertificateRemoval::kRemoved;
+  Store32(headers, at, checksum);
+  return signed_ || checksum != stored ? HeaderRepair::kRewrite : HeaderRepair::kNone;
 }
 
 }  // namespace pack

@@ -67,12 +67,14 @@ uint32_t PeChecksum(const uint8_t* data, size_t size, uint32_t checksumOffset);
 
 namespace pack {
 
-enum class CertificateRemoval { kNone, kRemoved, kFailed };
+enum class HeaderRepair { kNone, kRewrite, kFailed };
 
-// A signed image without its certificate table: the security directory zeroed, the table cut
-// from the end of the file (newSize), and the header checksum computed again over what is
-// left. kNone when the image carries no table; kFailed sets reason.
-CertificateRemoval PlanCertificateRemoval(ByteSource& file, const PeImage& image, ByteVector& headers,
-                                          uint64_t& newSize, std::string& reason);
+// The headers of a kit as the platform's resource update leaves it, made true: a signed
+// packer's certificate table goes (the security directory zeroed, the table cut from the end
+// of the file: newSize), and the header checksum is computed over the final bytes (the update
+// keeps the packer's, which no longer matches the kit). kNone when both are already right;
+// kFailed sets reason.
+HeaderRepair PlanHeaderRepair(ByteSource& file, const PeImage& image, ByteVector& headers,
+                              uint64_t& newSize, std::string& reason);
 
 }  // namespace pack

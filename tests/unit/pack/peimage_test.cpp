@@ -247,7 +247,7 @@ TEST(PeChecksum, WordsFoldedWithTheirCarriesPlusTheLength) {
   EXPECT_EQ(sum.Checksum(image.size()), PeChecksum(image.data(), image.size(), 0xFFFFFFF0));
 }
 
-TEST(KitImage, CertificateTableRemoved) {
+TEST(KitImage, CertificateTableRemovedAndChecksumMadeTrue) {
   ByteVector image = MakeImage();
   MemorySource source(image.data(), image.size());
   PeImage pe;
@@ -255,7 +255,7 @@ TEST(KitImage, CertificateTableRemoved) {
   ASSERT_TRUE(ReadPeImage(source, pe, reason));
   ByteVector headers;
   uint64_t size = 0;
-  ASSERT_EQ(PlanCertificateRemoval(source, pe, headers, size, reason), CertificateRemoval::kRemoved);
+  ASSERT_EQ(PlanHeaderRepair(source, pe, headers, size, reason), HeaderRepair::kRewrite);
   EXPECT_EQ(size, 0x800u);
   ByteVector unsigned_(image.begin(), image.begin() + 0x800);
   std::copy(headers.begin(), headers.end(), unsigned_.begin());
@@ -264,7 +264,16 @@ TEST(KitImage, CertificateTableRemoved) {
             PeChecksum(unsigned_.data(), unsigned_.size(), pe.ChecksumOffset()));
   MemorySource plain(unsigned_.data(), unsigned_.size());
   ASSERT_TRUE(ReadPeImage(plain, pe, reason));
-  EXPECT_EQ(PlanCertificateRemoval(plain, pe, headers, size, reason), CertificateRemoval::kNone);
+  EXPECT_EQ(PlanHeaderRepair(plain, pe, headers, size, reason), HeaderRepair::kNone);
+  // An unsigned image whose checksum is stale only gets the checksum.
+  unsigned_[0x500] ^= 0x5A;
+  MemorySource stale(unsigned_.data(), unsigned_.size());
+  ASSERT_TRUE(ReadPeImage(stale, pe, reason));
+  ASSERT_EQ(PlanHeaderRepair(stale, pe, headers, size, reason), HeaderRepair::kRewrite);
+  EXPECT_EQ(size, 0x800u);
+  std::copy(headers.begin(), headers.end(), unsigned_.begin());
+  EXPECT_EQ(Get32(unsigned_.data() + pe.ChecksumOffset()),
+            PeChecksum(unsigned_.data(), unsigned_.size(), pe.ChecksumOffset()));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// A kit never carries the packer's signature: the resource update keeps the packer image's
-// certificate table, whose digest no longer matches the kit.
+// The resource update keeps the packer image's certificate table, whose digest no longer
+// matches the kit, and its header checksum: a kit carries neither a false signature nor a
+// false checksum.
 #include <windows.h>
 
 #include "formatstring.h"
@@ -42,9 +43,9 @@ class HandleSource : public ByteSource {
 
 }  // namespace
 
-bool RemoveCertificateTable(const std::string& path, std::string& errorText) {
+bool RepairKitHeaders(const std::string& path, std::string& errorText) {
   auto fail = [&](const std::string& why) {
-    errorText += FormatToString("\n-- the packer's certificate table cannot be removed from '%s' \n %s",
+    errorText += FormatToString("\n-- the headers of '%s' cannot be completed (certificate table, checksum) \n %s",
                                 path.c_str(), why.c_str());
     return false;
   };
@@ -58,12 +59,12 @@ bool RemoveCertificateTable(const std::string& path, std::string& errorText) {
   uint64_t newSize = 0;
   std::string reason;
   if (!ReadPeImage(source, image, reason)) return fail(reason);
-  switch (PlanCertificateRemoval(source, image, headers, newSize, reason)) {
-    case CertificateRemoval::kNone:
+  switch (PlanHeaderRepair(source, image, headers, newSize, reason)) {
+    case HeaderRepair::kNone:
       return true;
-    case CertificateRemoval::kFailed:
+    case HeaderRepair::kFailed:
       return fail(reason);
-    case CertificateRemoval::kRemoved:
+    case HeaderRepair::kRewrite:
       break;
   }
   DWORD written = 0;

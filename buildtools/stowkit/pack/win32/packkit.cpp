@@ -394,7 +394,7 @@ int PackKitSteps(HINSTANCE instance, BasicCommandLineCursor<char>& cursor,
                                   settings.outputPath.c_str(),
                                   ErrorCodeAndText(CaptureSystemError()).c_str());
     } else if (errorText.empty()) {
-      RemoveCertificateTable(settings.outputPath, errorText);
+      RepairKitHeaders(settings.outputPath, errorText);
     }
   }
   if (!errorText.empty()) {

@@ -82,8 +82,9 @@ bool ExtractDefaultIcon(const std::wstring& path, const char* groupName, HMODULE
 // recorded then) or the platform refuses a resource.
 int ReplaceIcon(ResourceUpdate& update, WORD groupName, const std::wstring& icoPath);
 
-// Removes the certificate table that a signed packer image leaves in the kit at path (see
-// PlanCertificateRemoval). False with a message appended to errorText.
-bool RemoveCertificateTable(const std::string& path, std::string& errorText);
+// Removes the certificate table that a signed packer image leaves in the kit at path and
+// makes its header checksum true (see PlanHeaderRepair). False with a message appended to
+// errorText.
+bool RepairKitHeaders(const std::string& path, std::string& errorText);
 
 }  // namespace pack
