@@ -154,14 +154,17 @@ class SameKitsTest(unittest.TestCase):
 
     def test_windows_console_build_writes_the_same_kit(self):
         exe = os.path.join(h.build_dir(), "buildtools", "stowkit", "stowkit.exe")
-        for sub in ("c", "d"):
+        deep = os.path.join("c", "x" * 150, "y" * 150)  # beyond the system's 260 characters
+        for sub in (deep, "d"):
             os.makedirs(os.path.join(self.dir, sub))
-        r = h.run(exe, ["-create:c\\kit.exe", "keywords.ini", "-stub:" + h.winpath(self.packer), "-jobs:2"] + self.ARGS,
+        out = deep.replace("/", "\\") + "\\kit.exe"
+        r = h.run(exe, ["-create:" + out, "keywords.ini", "-stub:" + h.winpath(self.packer), "-jobs:2"] + self.ARGS,
                   cwd=self.dir, env={"SOURCE_DATE_EPOCH": EPOCH}, timeout=300)
         self.assertEqual((r.exit_code, r.stdout, r.stderr, r.boxes), (0, b"", b"", []), brief(r))
         n = run_stowkit(["-create:d/kit.exe", "keywords.ini", "-stub:" + self.packer] + self.ARGS, self.dir)
         self.assertEqual(n.returncode, 0, n.stderr)
-        with open(os.path.join(self.dir, "c", "kit.exe"), "rb") as a, open(os.path.join(self.dir, "d", "kit.exe"), "rb") as b:
+        self.assertEqual(os.listdir(os.path.join(self.dir, deep)), ["kit.exe"])
+        with open(os.path.join(self.dir, deep, "kit.exe"), "rb") as a, open(os.path.join(self.dir, "d", "kit.exe"), "rb") as b:
             self.assertEqual(a.read(), b.read())
 
     @ONCE

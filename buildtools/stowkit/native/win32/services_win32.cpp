@@ -14,7 +14,9 @@
 
 #include "formatstring.h"
 #include "services/win32/handles.h"
+#include "services/win32/longpath.h"
 #include "services/win32/systemerror.h"
+#include "services/win32/tempfile.h"
 
 namespace nativepack {
 
@@ -114,13 +116,13 @@ class Win32Output : public KitOutput {
   ~Win32Output() override {
     if (committed_) return;
     file_.reset();
-    DeleteFileA(temp_.c_str());
+    DeleteFileAnyLength(temp_);
   }
   bool WriteAt(uint64_t offset, const uint8_t* data, size_t size, SystemError& error) override {
     return WriteFully(file_.get(), offset, data, size, error);
   }
   bool Commit(SystemError& error) override {
-    if (!file_.reset() || !MoveFileExA(temp_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    if (!file_.reset() || !MoveFileAnyLength(temp_, path_, MOVEFILE_REPLACE_EXISTING)) {
       error = CaptureSystemError();
       return false;
     }
@@ -215,6 +217,7 @@ class Win32Services : public NativeServices {
     std::function<void()>* body;
   };
   std::vector<Thread> threads_;
+  SRWLOCK spillNames_ = SRWLOCK_INIT;
 };
 
 }  // namespace
@@ -222,8 +225,8 @@ class Win32Services : public NativeServices {
 Win32Services::~Win32Services() { JoinThreads(); }
 
 std::unique_ptr<pack::InputFile> Win32Services::OpenInput(const std::string& path, SystemError& error) {
-  UniqueFileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  UniqueFileHandle file(CreateFileAnyLength(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN));
   LARGE_INTEGER size;
   if (!file || !GetFileSizeEx(file.get(), &size)) {
     error = CaptureSystemError();
@@ -233,19 +236,27 @@ std::unique_ptr<pack::InputFile> Win32Services::OpenInput(const std::string& pat
 }
 
 std::unique_ptr<pack::SpillFile> Win32Services::CreateSpill(SystemError& error) {
-  char dir[MAX_PATH + 1];
-  char name[MAX_PATH + 1];
-  if (!GetTempPathA(sizeof dir, dir) || !GetTempFileNameA(dir, "skt", 0, name)) {
-    error = CaptureSystemError();
+  // Named as the packer's other temporary files are, in a TMP or TEMP of any length; the
+  // claimed name is deleted by its owner until the handle that deletes it on close is open.
+  // Compressing threads spill at the same time; the name sequence is the process's one.
+  TempFile claimed;
+  AcquireSRWLockExclusive(&spillNames_);
+  try {
+    claimed = ClaimTempFile();
+  } catch (...) {  // no name could be claimed (or no memory): the spill fails, nothing else
+  }
+  ReleaseSRWLockExclusive(&spillNames_);
+  if (!claimed) {
+    error = SystemErrorFor(ERROR_CANNOT_MAKE);
     return nullptr;
   }
-  HANDLE file = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  HANDLE file = CreateFileW(CallablePath(claimed.path()).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                            TRUNCATE_EXISTING, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     error = CaptureSystemError();
-    DeleteFileA(name);
     return nullptr;
   }
+  claimed.Release();
   return std::make_unique<Win32Spill>(file);
 }
 
@@ -287,14 +298,14 @@ bool Win32Services::ReadWholeFile(const std::string& path, std::vector<uint8_t>&
 }
 
 bool Win32Services::Exists(const std::string& path, SystemError& error) {
-  if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+  if (FileAttributesAnyLength(path) != INVALID_FILE_ATTRIBUTES) return true;
   error = CaptureSystemError();
   return false;
 }
 
 bool Win32Services::Identity(const std::string& path, FileIdentity& id) {
-  UniqueFileHandle file(CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  UniqueFileHandle file(CreateFileAnyLength(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
   BY_HANDLE_FILE_INFORMATION info;
   if (!file || !GetFileInformationByHandle(file.get(), &info)) return false;
   id.volume = info.dwVolumeSerialNumber;
@@ -313,8 +324,7 @@ std::unique_ptr<CodePage> Win32Services::OpenCodePage(unsigned codePage, std::st
 std::unique_ptr<KitOutput> Win32Services::CreateKitOutput(const std::string& path, SystemError& error) {
   for (unsigned n = 0; n < 1000; ++n) {
     std::string temp = FormatToString("%s.stowkit-%lu-%u", path.c_str(), GetCurrentProcessId(), n);
-    HANDLE file = CreateFileA(temp.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileAnyLength(temp, GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
     if (file != INVALID_HANDLE_VALUE) return std::make_unique<Win32Output>(file, temp, path);
     if (GetLastError() != ERROR_FILE_EXISTS) break;
   }

@@ -70,3 +70,9 @@ DWORD FileAttributesAnyLength(const std::string& path) {
 BOOL FileAttributesExAnyLength(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& data) {
   return GetFileAttributesExW(Callable(path).c_str(), GetFileExInfoStandard, &data);
 }
+
+BOOL MoveFileAnyLength(const std::string& from, const std::string& to, DWORD flags) {
+  return MoveFileExW(Callable(from).c_str(), Callable(to).c_str(), flags);
+}
+
+BOOL DeleteFileAnyLength(const std::string& path) { return DeleteFileW(Callable(path).c_str()); }

@@ -19,10 +19,12 @@ bool IsPlainLengthPath(const std::string& path);
 // converted through the ANSI code page. Empty when the path has no such form.
 std::wstring ExtendedPath(const std::string& path);
 
-// fopen, CreateFile, GetFileAttributes and GetFileAttributesEx for an ANSI path of any length,
-// through the wide functions (see CallablePath).
+// fopen, CreateFile, GetFileAttributes, GetFileAttributesEx, MoveFileEx and DeleteFile for ANSI
+// paths of any length, through the wide functions (see CallablePath).
 FILE* OpenFileAnyLength(const std::string& path, const char* mode);
 HANDLE CreateFileAnyLength(const std::string& path, DWORD access, DWORD share, DWORD disposition,
                            DWORD flags);
 DWORD FileAttributesAnyLength(const std::string& path);
 BOOL FileAttributesExAnyLength(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& data);
+BOOL MoveFileAnyLength(const std::string& from, const std::string& to, DWORD flags);
+BOOL DeleteFileAnyLength(const std::string& path);
